@@ -1,0 +1,120 @@
+// KORFlowID public interface: which flow and release an installation is, and what its installer recorded.
+//
+// Everything is derived from the environment variable KOR_HOME, which names a directory inside the
+// installation tree (for example D:\inst\RJGQ.2.1\kor), and from the version files beside it.
+//
+// Caller buffers: every function that takes (char* buffer, unsigned int size) copies its text like
+// strncpy: at most `size` bytes, the rest of the first `size` bytes zero-filled when the text is shorter,
+// no terminating zero when the text has `size` bytes or more.
+//
+// Threading: the library keeps process-wide caches without locks and none of its functions is
+// re-entrant. Callers serialise their calls.
+#ifndef KORFLOWID_KORFLOW_H
+#define KORFLOWID_KORFLOW_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(KORFLOWID_BUILDING)
+#define KORFLOWID_API __declspec(dllexport)
+#else
+#define KORFLOWID_API __declspec(dllimport)
+#endif
+#else
+#define KORFLOWID_API __attribute__((visibility("default")))
+#endif
+
+class KORFlow {
+ public:
+  /// The product line of an installation; 0 when it is unknown.
+  enum FlowId : int32_t {
+    FlowUnknown = 0,
+    FlowRJ = 1,
+    FlowTAVOPro = 2,
+    FlowOPV = 3,
+    FlowTAVO = 4,
+    FlowMIRQ = 5,
+    FlowYB = 6,
+    FlowUZ = 7,
+    FlowZAL = 8,
+    FlowZTorvik = 9,
+  };
+
+  /// The release of the flow; 0 when it is unknown.
+  enum FlowVersionId : int32_t {
+    VersionUnknown = 0,
+    Version5_2_6 = 1,
+    Version5_2_7 = 2,
+    VersionGQ_0 = 3,
+    VersionGQ_1 = 4,
+    VersionGQ_2 = 5,
+    VersionGQ = 6,
+    Version3_6 = 7,
+    VersionGQ_1_1 = 8,
+    VersionGQ_1_2 = 9,
+    Version4_1 = 10,
+    VersionGQ_1_1_1 = 11,
+    VersionGQ_2_1 = 12,
+    VersionGQ_2_2 = 13,
+  };
+
+  /// The flow named by the flow marker in the directory above KOR_HOME. Kept for the life of the
+  /// process once it is known; while it is 0, every call looks again and prints a console message
+  /// when KOR_HOME is missing or cannot be reduced.
+  ///   KOR_HOME=D:\inst\RJGQ.2.1\kor  =>  FlowRJ
+  KORFLOWID_API static FlowId GetFlowId();
+
+  /// The fixed string of GetFlowId(), "UNKNOWN" for 0. Owned by the library.
+  ///   KOR_HOME=D:\inst\TAVOProGQ.2\kor  =>  "TAVOPro"
+  KORFLOWID_API static const char* GetFlowString();
+
+  /// The release named by what is left of the flow directory name once the flow marker is removed,
+  /// compared as a whole. Compared again on every call.
+  ///   KOR_HOME=D:\inst\RJGQ.2.1\kor  =>  VersionGQ_2_1
+  KORFLOWID_API static FlowVersionId GetFlowVersionId();
+
+  /// The fixed string of the release, "UNKNOWN" for 0. Owned by the library.
+  ///   KOR_HOME=D:\inst\RJ14.2.0\kor  =>  "GQ.1"
+  KORFLOWID_API static const char* GetFlowVersionString();
+
+  /// Copies the whole installation report into `buffer` (caller-buffer rule above) and returns
+  /// `buffer`; null when `buffer` is null. The report is read once per process, as soon as it is
+  /// non-empty, and served from memory afterwards.
+  KORFLOWID_API static char* GetVersionText(char* buffer, unsigned int size);
+
+  /// Each copies the report line that begins with its label, ended by a single "\n" instead of the
+  /// report's "\r\n", into `buffer` and returns `buffer`. An absent label sets only buffer[0] to 0.
+  /// A null `buffer` or `size` 0 writes nothing and returns null.
+  ///   report line "Install Id: 4711\r\n"  =>  GetInstallId gives "Install Id: 4711\n"
+  KORFLOWID_API static char* GetInstallId(char* buffer, unsigned int size);         // "Install Id:"
+  KORFLOWID_API static char* GetExactAccessDate(char* buffer, unsigned int size);   // "Exact Access Date:"
+  KORFLOWID_API static char* GetFlowId_fromFile(char* buffer, unsigned int size);   // "Flow Id:"
+  KORFLOWID_API static char* GetFullFlowName(char* buffer, unsigned int size);      // "Full Flow Name:"
+  KORFLOWID_API static char* GetUpdateName(char* buffer, unsigned int size);        // "UPDATE Name:"
+
+  /// The full-name line with everything up to "Vantorium Enterprise" and one separator removed; the
+  /// whole full-name line when it names no known long flow name.
+  ///   "Full Flow Name: Vantorium Enterprise TAVO Flow\r\n"  =>  "TAVO Flow\n"
+  KORFLOWID_API static char* GetAbbreviatedFlowName(char* buffer, unsigned int size);
+};
+
+/// Copies the installation root, KOR_HOME followed by "/../" with nothing normalised, into `buffer`
+/// (caller-buffer rule above) and returns the root's full length, so a result >= size means the copy
+/// was cut. KOR_HOME unset gives the empty root and 0. A null `buffer` or `size` 0 writes nothing,
+/// which lets a caller ask for the length first.
+///   KOR_HOME=D:\inst\RJGQ.2.1\kor  =>  "D:\inst\RJGQ.2.1\kor/../", 24
+KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned int size);
+
+/// Copies the flow code (the flow marker found in the flow directory name, or the whole name when
+/// there is none) into `buffer` and returns its full length; a result >= size means the copy was cut.
+/// KOR_HOME unset gives 0xFFFFFFFF, a root that cannot be reduced 0xFFFFFFFE; both set buffer[0] to 0
+/// (when size > 0) and print a console message. Keeps no state.
+///   KOR_HOME=D:\inst\KORGQ.1\kor  =>  "KW", 2
+KORFLOWID_API unsigned int KORFlowID(char* buffer, unsigned int size);
+
+/// Assembles the installation report afresh and returns the library's report buffer: the same
+/// address on every call, overwritten by the next call, never null. The text is empty when KOR_HOME
+/// is unset, when the tree holds nothing to report, or when the report would reach 20000 bytes.
+KORFLOWID_API char* KORFlowID();
+
+#endif  // KORFLOWID_KORFLOW_H

@@ -1,0 +1,35 @@
+// A file read in the C runtime's text mode, the way the installer's files are meant to be read.
+#ifndef KORFLOWID_PLATFORM_TEXTFILE_H
+#define KORFLOWID_PLATFORM_TEXTFILE_H
+
+#include <cstddef>
+#include <string>
+
+namespace korflowid::platform {
+
+/// Text mode: a carriage return directly before a line feed is dropped (a lone one is kept), and a
+/// byte 26 (control-Z) ends the file.
+class TextFile {
+ public:
+  TextFile() = default;
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+  ~TextFile();
+
+  /// Opens `path` for reading without locking it against other processes. Anything but a regular
+  /// file (a directory, FIFO, device, or a link to one) is refused, so a read can neither block nor
+  /// run without end.
+  bool open(const std::string& path);
+
+  /// Up to `capacity` (at least 2) translated bytes; 0 only at the end of the file or on an error.
+  std::size_t read(char* out, std::size_t capacity);
+
+ private:
+  int fd_ = -1;
+  bool ended_ = false;
+  bool heldCarriageReturn_ = false;  // the last byte of a read, until the next byte decides it
+};
+
+}  // namespace korflowid::platform
+
+#endif  // KORFLOWID_PLATFORM_TEXTFILE_H

@@ -1,0 +1,57 @@
+// KORFlowID(): assembles the installation report afresh into the module's report buffer.
+#include <KORFlow.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/CallerBuffer.h"
+#include "location/InstallRoot.h"
+#include "location/ModuleState.h"
+#include "report/LineReader.h"
+#include "report/VersionScan.h"
+
+namespace korflowid {
+namespace {
+
+/// The root's "InstallVersion.txt", each line with CR LF and one more CR LF at the end; nothing at
+/// all when the file cannot be opened.
+std::string fallbackText(const std::string& root, std::size_t limit) {
+  std::string text;
+  LineReader reader;
+  if (!reader.open(root + "InstallVersion.txt")) return text;
+  std::string_view line;
+  while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
+  text.append("\r\n");
+  return text;
+}
+
+/// The whole report, or an empty text when it would not fit the report buffer.
+std::string assembleReport() {
+  const std::string root = computeKORRoot();
+  if (root.empty()) return {};
+
+  // Every piece is cut short once it alone can no longer fit, so no piece costs more than the
+  // buffer's worth of reading.
+  constexpr std::size_t limit = kReportBufferSize;
+  std::string report;
+  std::string versionText = scanVersionFiles(root, ScanMode::InstallVersions, limit);
+  if (versionText.size() < 3) report = fallbackText(root, limit);
+  report += versionText;
+  if (report.size() >= limit) return {};
+  report += scanVersionFiles(root, ScanMode::Patches, limit);
+  if (report.size() >= limit) return {};
+  return report;
+}
+
+}  // namespace
+}  // namespace korflowid
+
+char* KORFlowID() {
+  char* const buffer = korflowid::moduleState.reportBuffer;
+  buffer[0] = '\0';
+  return korflowid::withoutExceptions(buffer, [buffer] {
+    const std::string report = korflowid::assembleReport();
+    std::memcpy(buffer, report.c_str(), report.size() + 1);
+    return buffer;
+  });
+}

@@ -1,0 +1,114 @@
+// Shared test fixtures; the fresh-process helper re-runs this binary on the current test alone.
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace korflowid::test {
+namespace {
+
+constexpr const char* kFreshChildVariable = "KORFLOWID_TEST_FRESH_CHILD";
+std::string gTestBinary;
+
+}  // namespace
+
+void rememberTestBinary(const char* argv0) { gTestBinary = argv0; }
+
+void setEnvironment(const char* name, const std::optional<std::string>& value) {
+#if defined(_WIN32)
+  // _putenv_s with an empty value would unset; "NAME=" through _putenv does so as well, so an
+  // empty-but-set value is out of reach there. Tests that need it say so.
+  _putenv_s(name, value ? value->c_str() : "");
+#else
+  if (value) {
+    ::setenv(name, value->c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+#endif
+}
+
+ScopedEnvironment::ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
+  if (const char* old = std::getenv(name)) saved_ = old;
+  setEnvironment(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() { setEnvironment(name_.c_str(), saved_); }
+
+TempTree::TempTree() {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (;;) {
+    std::filesystem::path candidate = base / ("korflowid-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate.generic_string() + "/";
+      break;
+    }
+  }
+}
+
+TempTree::~TempTree() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempTree::write(const std::string& relative, std::string_view bytes) const {
+  const std::filesystem::path file = path_ + relative;
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return file.generic_string();
+}
+
+std::string TempTree::makeDirectory(const std::string& relative) const {
+  std::filesystem::create_directories(path_ + relative);
+  return path_ + relative;
+}
+
+void inFreshModule(const std::function<void()>& body) {
+  if (std::getenv(kFreshChildVariable) != nullptr) {
+    body();
+    return;
+  }
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+  ScopedEnvironment child(kFreshChildVariable, "1");
+#if defined(_WIN32)
+  const std::string program = "\"" + gTestBinary + "\"";
+  const intptr_t status = _spawnl(_P_WAIT, gTestBinary.c_str(), program.c_str(), filter.c_str(), nullptr);
+  EXPECT_EQ(status, 0) << "the test failed in its fresh process";
+#else
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(gTestBinary.c_str(), gTestBinary.c_str(), filter.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the test failed in its fresh process";
+#endif
+}
+
+std::string captureStdout(const std::function<void()>& body) {
+  std::fflush(stdout);
+  ::testing::internal::CaptureStdout();
+  body();
+  std::fflush(stdout);
+  return ::testing::internal::GetCapturedStdout();
+}
+
+}  // namespace korflowid::test

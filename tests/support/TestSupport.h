@@ -1,0 +1,55 @@
+// Shared test fixtures: environment settings, temporary installation trees, fresh module processes.
+#ifndef KORFLOWID_TESTS_TESTSUPPORT_H
+#define KORFLOWID_TESTS_TESTSUPPORT_H
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korflowid::test {
+
+/// Sets (or, with nullopt, unsets) an environment variable for the life of the object.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, std::optional<std::string> value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
+};
+
+void setEnvironment(const char* name, const std::optional<std::string>& value);
+
+/// A fresh temporary directory, removed with everything in it when the object dies.
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  /// The directory, with forward slashes and a trailing "/".
+  const std::string& path() const { return path_; }
+  /// Writes `bytes` exactly (binary) to `relative`, creating parent directories.
+  std::string write(const std::string& relative, std::string_view bytes) const;
+  /// Creates a directory (and its parents).
+  std::string makeDirectory(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+/// Runs `body` in a new process of this test binary, whose module caches start empty, and expects
+/// it to pass. Inside that process `body` simply runs. Use it for tests that depend on the caches.
+void inFreshModule(const std::function<void()>& body);
+
+/// Standard output written while `body` runs (the library's console messages land there).
+std::string captureStdout(const std::function<void()>& body);
+
+}  // namespace korflowid::test
+
+#endif  // KORFLOWID_TESTS_TESTSUPPORT_H
