@@ -9,7 +9,7 @@
 namespace korflowid {
 
 struct FlowMarker {
-  std::string_view idMarker;    // what KORFlow::GetFlowId looks for and removes
+  std::string_view idMarker;  // what KORFlow::GetFlowId looks for and removes
   KORFlow::FlowId id;
   std::string_view codeMarker;  // what KORFlowID(char*, unsigned int) looks for
   std::string_view code;        // what KORFlowID(char*, unsigned int) writes
@@ -38,8 +38,8 @@ inline constexpr const char* kFlowStrings[] = {
 
 /// Indexed by KORFlow::FlowVersionId.
 inline constexpr const char* kFlowVersionStrings[] = {
-    "UNKNOWN", "5.2.6",  "5.2.7",  "GQ.0",     "GQ.1",   "GQ.2",   "GQ",
-    "3.6",     "GQ.1.1", "GQ.1.2", "4.1",      "GQ.1.1.1", "GQ.2.1", "GQ.2.2",
+    "UNKNOWN", "5.2.6",  "5.2.7",  "GQ.0", "GQ.1",     "GQ.2",   "GQ",
+    "3.6",     "GQ.1.1", "GQ.1.2", "4.1",  "GQ.1.1.1", "GQ.2.1", "GQ.2.2",
 };
 
 struct Release {
@@ -49,14 +49,20 @@ struct Release {
 
 /// Compared with the whole flow version text, in this order.
 inline constexpr Release kReleases[] = {
-    {"5.2.6", KORFlow::Version5_2_6},   {"5.2.7", KORFlow::Version5_2_7},
-    {"GQ.0", KORFlow::VersionGQ_0},     {"GQ.1.1.1", KORFlow::VersionGQ_1_1_1},
-    {"GQ.1.1", KORFlow::VersionGQ_1_1}, {"GQ.1.2", KORFlow::VersionGQ_1_2},
-    {"GQ.1", KORFlow::VersionGQ_1},     {"GQ.2.1", KORFlow::VersionGQ_2_1},
-    {"GQ.2.2", KORFlow::VersionGQ_2_2}, {"GQ.2", KORFlow::VersionGQ_2},
+    {"5.2.6", KORFlow::Version5_2_6},
+    {"5.2.7", KORFlow::Version5_2_7},
+    {"GQ.0", KORFlow::VersionGQ_0},
+    {"GQ.1.1.1", KORFlow::VersionGQ_1_1_1},
+    {"GQ.1.1", KORFlow::VersionGQ_1_1},
+    {"GQ.1.2", KORFlow::VersionGQ_1_2},
+    {"GQ.1", KORFlow::VersionGQ_1},
+    {"GQ.2.1", KORFlow::VersionGQ_2_1},
+    {"GQ.2.2", KORFlow::VersionGQ_2_2},
+    {"GQ.2", KORFlow::VersionGQ_2},
     {"GQ", KORFlow::VersionGQ},
     // An older name of the GQ.1 release; it has no value of its own.
-    {"14.2.0", KORFlow::VersionGQ_1},   {"3.6", KORFlow::Version3_6},
+    {"14.2.0", KORFlow::VersionGQ_1},
+    {"3.6", KORFlow::Version3_6},
     {"4.1", KORFlow::Version4_1},
 };
 

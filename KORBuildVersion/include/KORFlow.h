@@ -86,11 +86,11 @@ class KORFlow {
   /// report's "\r\n", into `buffer` and returns `buffer`. An absent label sets only buffer[0] to 0.
   /// A null `buffer` or `size` 0 writes nothing and returns null.
   ///   report line "Install Id: 4711\r\n"  =>  GetInstallId gives "Install Id: 4711\n"
-  KORFLOWID_API static char* GetInstallId(char* buffer, unsigned int size);         // "Install Id:"
-  KORFLOWID_API static char* GetExactAccessDate(char* buffer, unsigned int size);   // "Exact Access Date:"
-  KORFLOWID_API static char* GetFlowId_fromFile(char* buffer, unsigned int size);   // "Flow Id:"
-  KORFLOWID_API static char* GetFullFlowName(char* buffer, unsigned int size);      // "Full Flow Name:"
-  KORFLOWID_API static char* GetUpdateName(char* buffer, unsigned int size);        // "UPDATE Name:"
+  KORFLOWID_API static char* GetInstallId(char* buffer, unsigned int size);        // "Install Id:"
+  KORFLOWID_API static char* GetExactAccessDate(char* buffer, unsigned int size);  // "Exact Access Date:"
+  KORFLOWID_API static char* GetFlowId_fromFile(char* buffer, unsigned int size);  // "Flow Id:"
+  KORFLOWID_API static char* GetFullFlowName(char* buffer, unsigned int size);     // "Full Flow Name:"
+  KORFLOWID_API static char* GetUpdateName(char* buffer, unsigned int size);       // "UPDATE Name:"
 
   /// The full-name line with everything up to "Vantorium Enterprise" and one separator removed; the
   /// whole full-name line when it names no known long flow name.

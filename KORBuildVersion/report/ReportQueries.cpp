@@ -82,7 +82,8 @@ char* KORFlow::GetAbbreviatedFlowName(char* buffer, unsigned int size) {
       const std::size_t at = line.find(longName);
       if (at == std::string::npos) continue;
       const std::size_t rest = at + longName.size() + 1;  // one separator skipped
-      korflowid::copyToCallerBuffer(rest < line.size() ? std::string_view(line).substr(rest) : std::string_view(), buffer, size);
+      korflowid::copyToCallerBuffer(rest < line.size() ? std::string_view(line).substr(rest) : std::string_view(),
+                                    buffer, size);
       break;
     }
     return buffer;

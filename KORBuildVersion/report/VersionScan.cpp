@@ -16,7 +16,8 @@ struct Patch {
 };
 
 std::string patchText(const std::string& directory, std::size_t limit) {
-  std::vector<platform::DirectoryMatch> matches = platform::findMatches(directory + "patch_*.txt", platform::MatchTimes::Skip);
+  std::vector<platform::DirectoryMatch> matches =
+      platform::findMatches(directory + "patch_*.txt", platform::MatchTimes::Skip);
   if (matches.empty()) return {};
 
   std::vector<Patch> patches;
@@ -42,9 +43,10 @@ std::string installVersionText(const std::string& directory, std::size_t limit) 
   std::vector<platform::DirectoryMatch> files =
       platform::findMatches(versionDirectory + "InstallVersion_*.txt", platform::MatchTimes::Creation);
   // Oldest first; the number in a file's name plays no part.
-  std::stable_sort(files.begin(), files.end(), [](const platform::DirectoryMatch& a, const platform::DirectoryMatch& b) {
-    return a.creationTime < b.creationTime;
-  });
+  std::stable_sort(files.begin(), files.end(),
+                   [](const platform::DirectoryMatch& a, const platform::DirectoryMatch& b) {
+                     return a.creationTime < b.creationTime;
+                   });
 
   std::string text;
   for (const platform::DirectoryMatch& file : files) {

@@ -70,7 +70,8 @@ std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes t
     const dirent* entry = ::readdir(directory.get());
     if (entry == nullptr) break;
     if (!matchesWildcard(namePattern, entry->d_name)) continue;
-    const std::int32_t created = times == MatchTimes::Creation ? creationTimeOf(::dirfd(directory.get()), entry->d_name) : 0;
+    const std::int32_t created =
+        times == MatchTimes::Creation ? creationTimeOf(::dirfd(directory.get()), entry->d_name) : 0;
     matches.push_back({entry->d_name, created});
   }
   return matches;
