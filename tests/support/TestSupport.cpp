@@ -23,7 +23,9 @@ std::string gTestBinary;
 
 }  // namespace
 
-void rememberTestBinary(const char* argv0) { gTestBinary = argv0; }
+void rememberTestBinary(const char* argv0) {
+  gTestBinary = argv0;
+}
 
 void setEnvironment(const char* name, const std::optional<std::string>& value) {
 #if defined(_WIN32)
@@ -44,7 +46,9 @@ ScopedEnvironment::ScopedEnvironment(const char* name, std::optional<std::string
   setEnvironment(name, value);
 }
 
-ScopedEnvironment::~ScopedEnvironment() { setEnvironment(name_.c_str(), saved_); }
+ScopedEnvironment::~ScopedEnvironment() {
+  setEnvironment(name_.c_str(), saved_);
+}
 
 TempTree::TempTree() {
   std::random_device seed;
