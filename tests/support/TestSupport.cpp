@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -89,12 +90,12 @@ void inFreshModule(const std::function<void()>& body) {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
   ScopedEnvironment child(kFreshChildVariable, "1");
+  std::fflush(nullptr);  // the child writes to the same streams; keep our output before its own
 #if defined(_WIN32)
   const std::string program = "\"" + gTestBinary + "\"";
   const intptr_t status = _spawnl(_P_WAIT, gTestBinary.c_str(), program.c_str(), filter.c_str(), nullptr);
   EXPECT_EQ(status, 0) << "the test failed in its fresh process";
 #else
-  std::fflush(nullptr);
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
