@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-windows}
 
-wine64=/usr/lib/wine/wine64
+wine64=/usr/lib/wine/wine64  # neither is on PATH without the "wine" package
+wineserver=/usr/lib/wine/wineserver
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || { echo "needs g++-mingw-w64-x86-64" >&2; exit 2; }
 [ -x "$wine64" ] || { echo "needs wine64 ($wine64)" >&2; exit 2; }
 
@@ -23,8 +24,8 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" WINEDEBUG=-all,e
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME" "$WINEPREFIX"
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  "$wineserver" -k >/dev/null 2>&1 || true
+  "$wineserver" -w >/dev/null 2>&1 || true
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -32,7 +33,7 @@ trap cleanup EXIT
 # One persistent server, and a prefix booted with its streams detached: Wine's helper processes
 # inherit whichever streams start them, and a reader of that pipe (test discovery) would wait for
 # them forever.
-wineserver -p
+"$wineserver" -p </dev/null >/dev/null 2>&1
 "$wine64" wineboot >/dev/null 2>&1 </dev/null
 
-ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error
+ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 120
