@@ -7,6 +7,7 @@
 
 #include "common/CallerBuffer.h"
 #include "location/ModuleState.h"
+#include "report/ReportQueries.h"
 
 namespace korflowid {
 namespace {
@@ -18,7 +19,8 @@ const std::string& cachedReport() {
   return cache;
 }
 
-/// The report line that begins with `label`, up to its carriage return, ended by "\n" instead.
+}  // namespace
+
 char* lookupReportField(std::string_view label, char* buffer, unsigned int size) {
   return withoutExceptions<char*>(nullptr, [&]() -> char* {
     const std::string& report = cachedReport();  // filled even when the caller passes no buffer
@@ -33,6 +35,8 @@ char* lookupReportField(std::string_view label, char* buffer, unsigned int size)
     return buffer;
   });
 }
+
+namespace {
 
 /// Long flow names that the abbreviated flow name leaves out, tried in this order.
 constexpr std::string_view kLongFlowNames[] = {"Vantorium Enterprise"};
