@@ -1,0 +1,39 @@
+# Install rules for the library: the shared module with its SONAME, the public header, a CMake
+# config package and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(KORFLOWID_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/KORFlowID")
+set(KORFLOWID_PC_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+
+install(TARGETS KORFlowID EXPORT KORFlowIDTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+install(EXPORT KORFlowIDTargets NAMESPACE KORFlowID:: DESTINATION ${KORFLOWID_CMAKE_DIR} COMPONENT Development)
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/KORFlowIDConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/KORFlowIDConfig.cmake INSTALL_DESTINATION ${KORFLOWID_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/KORFlowIDConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/KORFlowIDConfig.cmake ${PROJECT_BINARY_DIR}/KORFlowIDConfigVersion.cmake
+  DESTINATION ${KORFLOWID_CMAKE_DIR} COMPONENT Development)
+
+# The .pc file finds the prefix from its own place, so `cmake --install --prefix` can still move the
+# tree; directories given as absolute paths stay absolute.
+if(IS_ABSOLUTE "${KORFLOWID_PC_DIR}")
+  set(KORFLOWID_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH prefixFromPcDir "/${KORFLOWID_PC_DIR}" "/")
+  string(REGEX REPLACE "/$" "" prefixFromPcDir "${prefixFromPcDir}")
+  set(KORFLOWID_PC_PREFIX "\${pcfiledir}/${prefixFromPcDir}")
+endif()
+foreach(kind LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
+    set(KORFLOWID_PC_${kind} "${CMAKE_INSTALL_${kind}}")
+  else()
+    set(KORFLOWID_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
+  endif()
+endforeach()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/korflowid.pc.in ${PROJECT_BINARY_DIR}/korflowid.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/korflowid.pc DESTINATION ${KORFLOWID_PC_DIR} COMPONENT Development)

@@ -1,0 +1,126 @@
+// Calls every export of the library once and turns its buffers and codes into plain values.
+#include "Installation.h"
+
+#include <KORFlow.h>
+
+#include <cstdlib>
+
+#include "Console.h"
+
+namespace korflowid::tool {
+namespace {
+
+// The report is shorter than this, and so is every line cut out of it, line feed included.
+constexpr unsigned int kReportLimit = 20000;
+
+using LineGetter = char* (*)(char*, unsigned int);
+
+/// The getter's text without its line feed; without `label` and the blanks after it when given.
+/// Nothing when the getter delivers nothing, which is how the library says the label is absent.
+std::optional<std::string> lineFrom(LineGetter getter, std::string_view label) {
+  std::vector<char> buffer(kReportLimit + 1, '\0');  // the last byte stays zero: always terminated
+  getter(buffer.data(), kReportLimit);
+  std::string line(buffer.data());
+  if (line.empty()) return std::nullopt;
+  if (line.back() == '\n') line.pop_back();
+  if (!label.empty() && line.compare(0, label.size(), label) == 0) {
+    const std::size_t value = line.find_first_not_of(" \t", label.size());
+    line.erase(0, value == std::string::npos ? line.size() : value);
+  }
+  return line;
+}
+
+std::optional<std::string> installationRoot() {
+  if (std::getenv("KOR_HOME") == nullptr) return std::nullopt;
+  const unsigned int length = getKORRoot(nullptr, 0);
+  std::string root(length, '\0');
+  getKORRoot(root.data(), length);
+  return root;
+}
+
+Location flowCode(std::optional<std::string>& code) {
+  std::vector<char> buffer(1024, '\0');
+  unsigned int length = KORFlowID(buffer.data(), static_cast<unsigned int>(buffer.size()));
+  if (length == 0xFFFFFFFFu) return Location::HomeMissing;
+  if (length == 0xFFFFFFFEu) return Location::RootNotReducible;
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1u);
+    length = KORFlowID(buffer.data(), length);
+  }
+  code.emplace(buffer.data(), length);
+  return Location::Found;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    bool seen = false;
+    for (const std::string& earlier : lines) seen = seen || earlier == line;
+    // The library repeats its message on every call that looks for the flow; once says it all.
+    if (!line.empty() && !seen) lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::size_t valueIndex(std::string_view key) {
+  std::size_t index = 0;
+  while (index < kValueKinds.size() && kValueKinds[index].key != key) ++index;
+  return index;
+}
+
+std::vector<std::string> patchesIn(std::string_view report) {
+  constexpr std::string_view kHeading = "Patches installed in this flow:\r\n";
+  constexpr std::string_view kPrefix = "Patch #";
+  // The patch block closes the report; a version file quoting the heading comes before it.
+  std::size_t at = report.rfind(kHeading);
+  while (at != std::string_view::npos && at > 0 && report[at - 1] != '\n') at = report.rfind(kHeading, at - 1);
+  std::vector<std::string> patches;
+  if (at == std::string_view::npos) return patches;
+  for (std::size_t line = at + kHeading.size();;) {
+    const std::size_t end = report.find("\r\n", line);
+    if (end == std::string_view::npos || report.compare(line, kPrefix.size(), kPrefix) != 0) break;
+    patches.emplace_back(report.substr(line + kPrefix.size(), end - line - kPrefix.size()));
+    line = end + 2;
+  }
+  return patches;
+}
+
+Installation readInstallation() {
+  Installation found;
+  auto& values = found.values;
+  const std::string captured = captureStandardOutput([&] {
+    if (const char* home = std::getenv("KOR_HOME")) values[valueIndex("kor-home")] = home;
+    values[valueIndex("root")] = installationRoot();
+    found.location = flowCode(values[valueIndex("flow-code")]);
+    found.flowValue = KORFlow::GetFlowId();
+    values[valueIndex("flow")] = KORFlow::GetFlowString();
+    found.releaseValue = KORFlow::GetFlowVersionId();
+    values[valueIndex("release")] = KORFlow::GetFlowVersionString();
+
+    std::vector<char> report(kReportLimit + 1, '\0');
+    found.report = KORFlow::GetVersionText(report.data(), kReportLimit);
+    values[valueIndex("install-id")] = lineFrom(&KORFlow::GetInstallId, "Install Id:");
+    values[valueIndex("access-date")] = lineFrom(&KORFlow::GetExactAccessDate, "Exact Access Date:");
+    values[valueIndex("flow-id")] = lineFrom(&KORFlow::GetFlowId_fromFile, "Flow Id:");
+    auto& fullName = values[valueIndex("full-flow-name")];
+    fullName = lineFrom(&KORFlow::GetFullFlowName, "Full Flow Name:");
+    // Empty is a real answer here: a full name that is the long flow name and nothing more.
+    if (fullName) {
+      values[valueIndex("abbreviated-flow-name")] = lineFrom(&KORFlow::GetAbbreviatedFlowName, {}).value_or("");
+    }
+    values[valueIndex("update-name")] = lineFrom(&KORFlow::GetUpdateName, "UPDATE Name:");
+  });
+  found.messages = linesOf(captured);
+  found.patches = patchesIn(found.report);
+  return found;
+}
+
+}  // namespace korflowid::tool
