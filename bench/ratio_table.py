@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Prints the Markdown table of korflowid_bench's JSON output: each library figure beside its floor.
+
+Usage: ratio_table.py BENCH.json [--time real|cpu]
+
+Takes the median of the repetitions (--benchmark_repetitions=N). Names are "<series>/library/<size>"
+and "<series>/floor/<size>"; a benchmark without a floor is listed alone.
+"""
+
+import argparse
+import json
+import sys
+
+SERIES = {
+    "flow_code": "KORFlowID(char*, unsigned int)",
+    "report": "KORFlowID(), report fits",
+    "large_versions": "KORFlowID(), many version files",
+    "large_patches": "KORFlowID(), many patch files",
+    "cached_label_query": "Cached label query (GetUpdateName)",
+    "cached_flow_version_id": "Cached GetFlowVersionId",
+}
+
+UNIT_TO_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+
+def medians(benchmarks, time_key):
+    """run_name -> median time in nanoseconds."""
+    result = {}
+    for b in benchmarks:
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        if b.get("error_occurred"):
+            result[b["run_name"]] = None
+            continue
+        # Without repetitions there is one plain run; it stands in for the median.
+        if b.get("run_type") == "iteration" and b["run_name"] in result:
+            continue
+        result[b["run_name"]] = b[time_key] * UNIT_TO_NS[b.get("time_unit", "ns")]
+    return result
+
+
+def split(run_name):
+    """("report", "library", "100") from "report/library/100"; ("x", None, "") for "x"."""
+    parts = run_name.split("/")
+    role = parts[1] if len(parts) > 1 and parts[1] in ("library", "floor") else None
+    size = parts[2] if role and len(parts) > 2 else ""
+    return parts[0], role, size
+
+
+def show(ns):
+    if ns is None:
+        return "error"
+    if ns < 10_000:
+        return f"{ns:.1f} ns" if ns < 100 else f"{ns:.0f} ns"
+    if ns < 10_000_000:
+        return f"{ns / 1e3:.1f} µs"
+    return f"{ns / 1e6:.2f} ms"
+
+
+def size_text(size):
+    return f"{int(size):,}" if size.isdigit() else (size or "—")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("json_file")
+    parser.add_argument("--time", choices=("real", "cpu"), default="real")
+    args = parser.parse_args()
+
+    with open(args.json_file, encoding="utf-8") as f:
+        data = json.load(f)
+    times = medians(data["benchmarks"], args.time + "_time")
+
+    rows = {}  # (series, size) -> {"library": ns, "floor": ns}; insertion keeps the run order
+    for run_name, ns in times.items():
+        series, role, size = split(run_name)
+        rows.setdefault((series, size), {})[role or "library"] = ns
+
+    context = data.get("context", {})
+    load = context.get("load_avg")
+    repetitions = next((b.get("repetitions") for b in data["benchmarks"] if b.get("repetitions")), 1)
+    print(f"Median of {repetitions} repetitions, {args.time} time; {context.get('num_cpus', '?')} CPUs at "
+          f"{context.get('mhz_per_cpu', '?')} MHz" + (f"; load average {', '.join(f'{x:.2f}' for x in load)}"
+                                                      if load else "") + ".")
+    print()
+    print("| What | Size | Library | Floor | Library/floor |")
+    print("|---|---:|---:|---:|---:|")
+    for (series, size), figures in rows.items():
+        library, floor = figures.get("library"), figures.get("floor")
+        ratio = f"{library / floor:.2f}" if library and floor else "—"
+        print(f"| {SERIES.get(series, series)} | {size_text(size)} | {show(library)} | "
+              f"{show(floor) if 'floor' in figures else '—'} | {ratio} |")
+
+    growth = []
+    for series in dict.fromkeys(s for s, _ in rows):
+        small, large = rows.get((series, "1000")), rows.get((series, "10000"))
+        if not small or not large:
+            continue
+        for role in ("library", "floor"):
+            if small.get(role) and large.get(role):
+                growth.append((series, role, large[role] / small[role]))
+    if growth:
+        print()
+        print("| Growth from 1,000 to 10,000 files | Library | Floor |")
+        print("|---|---:|---:|")
+        for series in dict.fromkeys(s for s, _, _ in growth):
+            by_role = {role: g for s, role, g in growth if s == series}
+            cells = [f"{by_role[r]:.1f}x" if r in by_role else "—" for r in ("library", "floor")]
+            print(f"| {SERIES.get(series, series)} | {cells[0]} | {cells[1]} |")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
