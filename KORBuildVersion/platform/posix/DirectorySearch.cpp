@@ -35,6 +35,32 @@ bool matchesWildcard(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
+/// The name part of a search pattern, examined once per search rather than once per entry.
+class NamePattern {
+ public:
+  explicit NamePattern(std::string_view pattern) : pattern_(pattern) {
+    const std::size_t star = pattern.find('*');
+    simple_ = star != std::string_view::npos && pattern.find_first_of("*?", star + 1) == std::string_view::npos &&
+              pattern.substr(0, star).find('?') == std::string_view::npos;
+    if (simple_) {
+      prefix_ = pattern.substr(0, star);
+      suffix_ = pattern.substr(star + 1);
+    }
+  }
+
+  bool matches(std::string_view name) const {
+    // One "*" and no "?", as in the library's own patterns: a prefix and a suffix test decide it
+    // without walking the name, which counts in directories of thousands of entries.
+    if (!simple_) return matchesWildcard(pattern_, name);
+    return name.size() >= prefix_.size() + suffix_.size() && name.compare(0, prefix_.size(), prefix_) == 0 &&
+           name.compare(name.size() - suffix_.size(), suffix_.size(), suffix_) == 0;
+  }
+
+ private:
+  std::string_view pattern_, prefix_, suffix_;
+  bool simple_ = false;
+};
+
 /// The birth time where the file system keeps one, the modification time otherwise; the entry
 /// itself, not what a link points to, as a directory listing describes it.
 std::int32_t creationTimeOf(int directoryFd, const char* name) {
@@ -61,7 +87,7 @@ std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes t
   std::vector<DirectoryMatch> matches;
   const std::size_t slash = pattern.rfind('/');
   const std::string directoryPath = slash == std::string::npos ? std::string(".") : pattern.substr(0, slash + 1);
-  const std::string_view namePattern = std::string_view(pattern).substr(slash == std::string::npos ? 0 : slash + 1);
+  const NamePattern namePattern(std::string_view(pattern).substr(slash == std::string::npos ? 0 : slash + 1));
 
   std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(directoryPath.c_str()));
   if (!directory) return matches;
@@ -69,7 +95,7 @@ std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes t
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(directory.get());
     if (entry == nullptr) break;
-    if (!matchesWildcard(namePattern, entry->d_name)) continue;
+    if (!namePattern.matches(entry->d_name)) continue;
     const std::int32_t created =
         times == MatchTimes::Creation ? creationTimeOf(::dirfd(directory.get()), entry->d_name) : 0;
     matches.push_back({entry->d_name, created});
