@@ -79,17 +79,19 @@ std::size_t valueIndex(std::string_view key) {
 std::vector<std::string> patchesIn(std::string_view report) {
   constexpr std::string_view kHeading = "Patches installed in this flow:\r\n";
   constexpr std::string_view kPrefix = "Patch #";
-  // The patch block closes the report; a version file quoting the heading comes before it.
+  // The block closes the report: heading, "Patch #" lines, an empty line. A version file may quote
+  // the heading, so only the last one that starts a line is a candidate, and it must end the text.
   std::size_t at = report.rfind(kHeading);
   while (at != std::string_view::npos && at > 0 && report[at - 1] != '\n') at = report.rfind(kHeading, at - 1);
   std::vector<std::string> patches;
   if (at == std::string_view::npos) return patches;
-  for (std::size_t line = at + kHeading.size();;) {
-    const std::size_t end = report.find("\r\n", line);
-    if (end == std::string_view::npos || report.compare(line, kPrefix.size(), kPrefix) != 0) break;
+  std::size_t line = at + kHeading.size();
+  for (std::size_t end; report.compare(line, kPrefix.size(), kPrefix) == 0; line = end + 2) {
+    end = report.find("\r\n", line);
+    if (end == std::string_view::npos) return {};
     patches.emplace_back(report.substr(line + kPrefix.size(), end - line - kPrefix.size()));
-    line = end + 2;
   }
+  if (report.substr(line) != "\r\n") return {};
   return patches;
 }
 

@@ -1,0 +1,254 @@
+// The korflowid tool run as a subprocess, the way scripts and people run it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+using korflowid::test::ScopedEnvironment;
+using korflowid::test::TempTree;
+
+const std::string kSampleHome = KORFLOWID_EXAMPLES "/RJGQ.2.1/kor";
+const std::string kHomeMissing = "Cannot locate Trevix environment using environment variable KOR_HOME";
+const std::string kNotReducible = "Cannot compute value of KORROOT using getKORRoot";
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string quoted(const std::string& text) {
+#if defined(_WIN32)
+  return "\"" + text + "\"";
+#else
+  std::string result = "'";
+  for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return result + "'";
+#endif
+}
+
+ToolRun runTool(const std::vector<std::string>& arguments) {
+  const TempTree scratch;
+  std::string command = quoted(KORFLOWID_TOOL);
+  for (const std::string& argument : arguments) command += " " + quoted(argument);
+  command += " >" + quoted(scratch.path() + "out") + " 2>" + quoted(scratch.path() + "err");
+#if defined(_WIN32)
+  command = "\"" + command + "\"";  // cmd /c strips one pair of quotes around the whole line
+#endif
+  ToolRun run;
+  const int raw = std::system(command.c_str());
+#if defined(_WIN32)
+  run.status = raw;
+#else
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+  run.out = readFile(scratch.path() + "out");
+  run.err = readFile(scratch.path() + "err");
+  return run;
+}
+
+nlohmann::json parsed(const std::string& text) {
+  nlohmann::json value = nlohmann::json::parse(text, nullptr, false);
+  EXPECT_FALSE(value.is_discarded()) << text;
+  return value;
+}
+
+std::string sampleReport() {
+  return readFile(KORFLOWID_EXAMPLES "/RJGQ.2.1/InstallVersions/InstallVersion_1.txt") +
+         "\r\nPatches installed in this flow:\r\nPatch #3\r\nPatch #12\r\n\r\n";
+}
+
+TEST(Tool, SummaryOfTheSample) {
+  const ToolRun run = runTool({"--home", kSampleHome});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "KOR_HOME               " + kSampleHome + "\n" + "Installation root      " + kSampleHome +
+                         "/../\n"
+                         "Flow code              RJ\n"
+                         "Flow                   RJ (1)\n"
+                         "Release                GQ.2.1 (12)\n"
+                         "Install Id             20240611-RJ-004711\n"
+                         "Exact Access Date      Tue Jun 11 14:32:07 2024\n"
+                         "Flow Id (from file)    RJ\n"
+                         "Full Flow Name         Vantorium Enterprise RJ Design Flow\n"
+                         "Abbreviated flow name  RJ Design Flow\n"
+                         "UPDATE Name            GQ.2.1 Update 2\n"
+                         "Patches                #3, #12\n");
+}
+
+TEST(Tool, FieldsAndReportOfTheSample) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::string out;
+  } cases[] = {
+      {{"--field", "install-id"}, "20240611-RJ-004711\n"},
+      {{"--field=access-date"}, "Tue Jun 11 14:32:07 2024\n"},
+      {{"--field", "flow-id"}, "RJ\n"},
+      {{"--field", "full-flow-name"}, "Vantorium Enterprise RJ Design Flow\n"},
+      {{"--field", "abbreviated-flow-name"}, "RJ Design Flow\n"},
+      {{"--field", "update-name"}, "GQ.2.1 Update 2\n"},
+      {{"--field", "flow"}, "RJ\n"},
+      {{"--field", "release"}, "GQ.2.1\n"},
+      {{"--field", "flow-code"}, "RJ\n"},
+      {{"--field", "root"}, kSampleHome + "/../\n"},
+      {{"--report"}, sampleReport()},  // byte for byte, CR LF kept
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments[0]);
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.begin(), {"--home", kSampleHome});
+    const ToolRun run = runTool(arguments);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(Tool, JsonOfTheSample) {
+  const ToolRun run = runTool({"--json", "--home", kSampleHome});
+  EXPECT_EQ(run.status, 0);
+  const nlohmann::json json = parsed(run.out);
+  EXPECT_EQ(json["status"], "found");
+  EXPECT_EQ(json["flow-value"], 1);
+  EXPECT_EQ(json["release"], "GQ.2.1");
+  EXPECT_EQ(json["install-id"], "20240611-RJ-004711");
+  EXPECT_EQ(json["patches"], nlohmann::json({"3", "12"}));
+  EXPECT_EQ(json["report"], sampleReport());
+  EXPECT_EQ(json["messages"], nlohmann::json::array());
+}
+
+TEST(Tool, ExitStatuses) {
+  const struct {
+    std::vector<std::string> arguments;
+    bool homeSet;
+    int status;
+  } cases[] = {
+      {{}, false, 2},
+      {{"--json"}, false, 2},
+      {{"--home", "kor"}, true, 3},  // no directory above it to name the flow
+      {{"--home", "kor", "--report"}, true, 3},
+      {{"--help"}, false, 0},
+      {{"--version"}, false, 0},
+      {{"--bogus"}, true, 1},
+      {{"extra"}, true, 1},
+      {{"--home"}, true, 1},
+      {{"--field"}, true, 1},
+      {{"--field", "colour"}, true, 1},
+      {{"--report", "--json"}, true, 1},
+      {{"--json=yes"}, true, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.empty() ? "(none)" : c.arguments[0]);
+    ScopedEnvironment home("KOR_HOME", c.homeSet ? std::optional<std::string>(kSampleHome) : std::nullopt);
+    const ToolRun run = runTool(c.arguments);
+    EXPECT_EQ(run.status, c.status);
+    if (c.status == 1) {
+      EXPECT_EQ(run.out, "");
+      EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+    }
+  }
+}
+
+TEST(Tool, LibraryMessagesAreDiagnostics) {
+  const struct {
+    std::vector<std::string> arguments;
+    bool homeSet;
+    std::string message;
+  } cases[] = {
+      {{}, false, kHomeMissing},
+      {{"--report"}, false, kHomeMissing},
+      {{"--field", "flow"}, false, kHomeMissing},
+      {{"--home", "kor"}, true, kNotReducible},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    ScopedEnvironment home("KOR_HOME", c.homeSet ? std::optional<std::string>("unused") : std::nullopt);
+    const ToolRun text = runTool(c.arguments);
+    EXPECT_EQ(text.out.find("Cannot"), std::string::npos) << text.out;
+    EXPECT_EQ(text.err, "korflowid: library message: " + c.message + "\n");  // once, however often it came
+
+    std::vector<std::string> arguments = c.arguments;
+    if (!arguments.empty() && arguments[0] != "--home") arguments.clear();
+    arguments.push_back("--json");
+    const ToolRun json = runTool(arguments);
+    EXPECT_EQ(json.err, "");
+    EXPECT_EQ(parsed(json.out)["messages"], nlohmann::json({c.message}));
+  }
+}
+
+TEST(Tool, AbsentValuesAreMarkedAbsent) {
+  const TempTree tree;
+  tree.makeDirectory("TAVOGQ.1/kor");
+  tree.write("TAVOGQ.1/InstallVersions/InstallVersion_1.txt", "Flow Id: 4\r\n");
+  const ToolRun text = runTool({"--home", tree.path() + "TAVOGQ.1/kor"});
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find("Install Id             (absent)\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("Patches                (none)\n"), std::string::npos) << text.out;
+  EXPECT_EQ(runTool({"--home", tree.path() + "TAVOGQ.1/kor", "--field", "install-id"}).out, "");
+
+  const nlohmann::json json = parsed(runTool({"--home", tree.path() + "TAVOGQ.1/kor", "--json"}).out);
+  EXPECT_EQ(json["flow"], "TAVO");
+  EXPECT_EQ(json["flow-id"], "4");
+  EXPECT_TRUE(json["install-id"].is_null());
+  EXPECT_TRUE(json["abbreviated-flow-name"].is_null());
+}
+
+TEST(Tool, PatchesComeOnlyFromTheClosingBlock) {
+  const TempTree tree;
+  tree.makeDirectory("RJGQ.2/kor");
+  // A version file that quotes a patch block must not add patches of its own. (One that ends with
+  // such a quote while no patch file exists reads exactly like a patch block; the report cannot tell.)
+  tree.write("RJGQ.2/InstallVersions/InstallVersion_1.txt",
+             "Patches installed in this flow:\r\nPatch #99\r\nUPDATE Name: U1\r\n");
+  const std::string home = tree.path() + "RJGQ.2/kor";
+  EXPECT_EQ(parsed(runTool({"--home", home, "--json"}).out)["patches"], nlohmann::json::array());
+  tree.write("RJGQ.2/patch_20.txt", "");
+  tree.write("RJGQ.2/patch_007.txt", "");
+  EXPECT_EQ(parsed(runTool({"--home", home, "--json"}).out)["patches"], nlohmann::json({"007", "20"}));
+}
+
+TEST(Tool, JsonStaysValidForAnyBytes) {
+  const TempTree tree;
+  const std::string flowDirectory =
+      "RJ\xff"
+      "GQ.2.1";
+  tree.makeDirectory(flowDirectory + "/kor");
+  tree.write(flowDirectory + "/InstallVersions/InstallVersion_1.txt",
+             "Install Id: \xff\xfe\x80 caf\xe9\r\nFlow Id: Z\xc3\xbcrich\r\nUPDATE Name: \x01\t\"\\\r\n");
+  const ToolRun run = runTool({"--home", tree.path() + flowDirectory + "/kor", "--json"});
+  EXPECT_EQ(run.status, 0);
+  const nlohmann::json json = parsed(run.out);
+  const std::string replacement = "\xef\xbf\xbd";  // U+FFFD
+  EXPECT_EQ(json["install-id"], replacement + replacement + replacement + " caf" + replacement);
+  EXPECT_EQ(json["flow-id"], "Z\xc3\xbcrich");  // valid UTF-8 passes unchanged
+  EXPECT_EQ(json["update-name"], "\x01\t\"\\");
+  EXPECT_EQ(json["kor-home"], tree.path() + "RJ" + replacement + "GQ.2.1/kor");
+}
+
+TEST(Tool, HelpNamesEveryFieldAndExitStatus) {
+  const ToolRun run = runTool({"--help"});
+  for (const char* expected : {"--home DIR", "--report", "--json", "kor-home", "abbreviated-flow-name", "update-name",
+                               "0  the flow", "1  bad usage", "2  KOR_HOME", "3  KOR_HOME"}) {
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected;
+  }
+  EXPECT_EQ(runTool({"--version"}).out.rfind("korflowid ", 0), 0u);
+}
+
+}  // namespace
