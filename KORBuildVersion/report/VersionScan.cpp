@@ -10,29 +10,33 @@
 namespace korflowid {
 namespace {
 
-struct Patch {
-  std::string numberText;
-  std::int32_t number;
-};
+/// A signed 32-bit key and an index packed so that plain integer order is (key, index) order: a
+/// stable sort at the price of an unstable one, and no names moved while sorting.
+std::uint64_t orderKey(std::int32_t key, std::size_t index) {
+  return std::uint64_t{static_cast<std::uint32_t>(key) ^ 0x80000000u} << 32 | static_cast<std::uint32_t>(index);
+}
+
+std::size_t indexOf(std::uint64_t orderKey) {
+  return static_cast<std::size_t>(orderKey & 0xFFFFFFFFu);
+}
 
 std::string patchText(const std::string& directory, std::size_t limit) {
   std::vector<platform::DirectoryMatch> matches =
       platform::findMatches(directory + "patch_*.txt", platform::MatchTimes::Skip);
   if (matches.empty()) return {};
 
-  std::vector<Patch> patches;
-  patches.reserve(matches.size());
-  for (const platform::DirectoryMatch& match : matches) {
-    const std::string_view text = patchNumberText(match.name);
-    patches.push_back({std::string(text), patchNumberValue(text)});
-  }
   // Equal numbers (patch_5 and patch_05) keep the order the search gave them.
-  std::stable_sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) { return a.number < b.number; });
+  std::vector<std::uint64_t> order;
+  order.reserve(matches.size());
+  for (std::size_t i = 0; i < matches.size(); ++i) {
+    order.push_back(orderKey(patchNumberValue(patchNumberText(matches[i].name)), i));
+  }
+  std::sort(order.begin(), order.end());
 
   std::string text = "Patches installed in this flow:\r\n";
-  for (const Patch& patch : patches) {
+  for (const std::uint64_t patch : order) {
     if (text.size() >= limit) return text;
-    text.append("Patch #").append(patch.numberText).append("\r\n");
+    text.append("Patch #").append(patchNumberText(matches[indexOf(patch)].name)).append("\r\n");
   }
   text.append("\r\n");
   return text;
@@ -42,14 +46,15 @@ std::string installVersionText(const std::string& directory, std::size_t limit) 
   const std::string versionDirectory = directory + "InstallVersions/";
   std::vector<platform::DirectoryMatch> files =
       platform::findMatches(versionDirectory + "InstallVersion_*.txt", platform::MatchTimes::Creation);
-  // Oldest first; the number in a file's name plays no part.
-  std::stable_sort(files.begin(), files.end(),
-                   [](const platform::DirectoryMatch& a, const platform::DirectoryMatch& b) {
-                     return a.creationTime < b.creationTime;
-                   });
+  // Oldest first, equal times in the search's order; the number in a file's name plays no part.
+  std::vector<std::uint64_t> order;
+  order.reserve(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) order.push_back(orderKey(files[i].creationTime, i));
+  std::sort(order.begin(), order.end());
 
   std::string text;
-  for (const platform::DirectoryMatch& file : files) {
+  for (const std::uint64_t entry : order) {
+    const platform::DirectoryMatch& file = files[indexOf(entry)];
     LineReader reader;
     if (reader.open(versionDirectory + file.name)) {
       std::string_view line;
