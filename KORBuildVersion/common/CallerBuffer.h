@@ -15,7 +15,8 @@ inline void copyToCallerBuffer(std::string_view text, char* buffer, unsigned int
   std::size_t length = text.find('\0');
   if (length == std::string_view::npos) length = text.size();
   const std::size_t copied = length < size ? length : size;
-  std::memmove(buffer, text.data(), copied);
+  // An empty view may carry a null pointer, which memmove must not see even for zero bytes.
+  if (copied > 0) std::memmove(buffer, text.data(), copied);
   std::memset(buffer + copied, 0, size - copied);
 }
 
