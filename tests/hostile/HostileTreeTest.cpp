@@ -1,0 +1,261 @@
+// Installation trees that disks, users and broken installers leave behind.
+#include <KORFlow.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "hostile/Hostile.h"
+#include "support/TestSupport.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+namespace korflowid::test {
+namespace {
+
+/// KOR_HOME is <tree>/RJGQ.2.1/kor, so files are written below <tree>/RJGQ.2.1/.
+class Installation {
+ public:
+  Installation() : home_("KOR_HOME", tree_.makeDirectory("RJGQ.2.1/kor")) {}
+  std::string root() const { return tree_.path() + "RJGQ.2.1/"; }
+  std::string write(const std::string& relative, std::string_view bytes) const {
+    return tree_.write("RJGQ.2.1/" + relative, bytes);
+  }
+  std::string versionPath(const std::string& tag) const {
+    return root() + "InstallVersions/InstallVersion_" + tag + ".txt";
+  }
+
+ private:
+  TempTree tree_;
+  ScopedEnvironment home_;
+};
+
+std::string report() {
+  return KORFlowID();
+}
+
+const std::string kGoodFile = "Install Id: 4711\nFlow Id: 3\n";
+const std::string kGoodLines = "Install Id: 4711\r\nFlow Id: 3\r\n\r\n";
+
+TEST(HostileTree, SpecialFilesNamedLikeVersionFilesContributeOnlyTheirEmptyLine) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "FIFOs, /dev/zero and /dev/urandom are POSIX-only";
+#else
+  Installation tree;
+  tree.write("InstallVersions/InstallVersion_1.txt", kGoodFile);
+  ASSERT_EQ(::mkfifo(tree.versionPath("fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(tree.versionPath("directory"));
+  std::filesystem::create_symlink(tree.root() + "nowhere", tree.versionPath("dangling"));
+  std::filesystem::create_symlink(tree.versionPath("loop"), tree.versionPath("loop"));
+  std::filesystem::create_symlink("/dev/zero", tree.versionPath("zero"));
+  std::filesystem::create_symlink("/dev/urandom", tree.versionPath("urandom"));
+
+  std::string text;
+  EXPECT_LT(secondsFor([&] { text = report(); }), 1.0);
+  // Six unreadable entries give one empty line each, wherever their creation time puts them.
+  EXPECT_EQ(text.size(), kGoodLines.size() + 6 * 2);
+  EXPECT_NE(text.find(kGoodLines), std::string::npos) << text;
+  std::string rest = text;
+  rest.erase(rest.find(kGoodLines), kGoodLines.size());
+  EXPECT_EQ(rest, "\r\n\r\n\r\n\r\n\r\n\r\n");
+#endif
+}
+
+TEST(HostileTree, SpecialFallbackFilesGiveNothing) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "FIFOs and /dev/zero are POSIX-only";
+#else
+  for (const char* kind : {"fifo", "zero", "loop", "directory"}) {
+    SCOPED_TRACE(kind);
+    Installation tree;
+    const std::string fallback = tree.root() + "InstallVersion.txt";
+    if (std::string(kind) == "fifo") ASSERT_EQ(::mkfifo(fallback.c_str(), 0600), 0);
+    if (std::string(kind) == "zero") std::filesystem::create_symlink("/dev/zero", fallback);
+    if (std::string(kind) == "loop") std::filesystem::create_symlink(fallback, fallback);
+    if (std::string(kind) == "directory") std::filesystem::create_directory(fallback);
+    tree.write("patch_3.txt", "");
+    std::string text;
+    EXPECT_LT(secondsFor([&] { text = report(); }), 1.0);
+    EXPECT_EQ(text, "Patches installed in this flow:\r\nPatch #3\r\n\r\n");
+  }
+#endif
+}
+
+TEST(HostileTree, HugeFilesCostNeitherTimeNorMemory) {
+  Installation tree;
+  // A sparse 4 GiB version file, a 1 MiB line without a line feed, and a good file between them.
+  tree.write("InstallVersions/InstallVersion_1.txt", "");
+  std::filesystem::resize_file(tree.versionPath("1"), std::uintmax_t{4} << 30);
+  tree.write("InstallVersions/InstallVersion_2.txt", kGoodFile);
+  tree.write("InstallVersions/InstallVersion_3.txt", std::string(1 << 20, 'x'));
+
+  const std::optional<Measured> measured = measureInChild([] { return report(); });
+#if defined(_WIN32)
+  GTEST_SKIP() << "peak memory is measured in a forked child";
+#endif
+  ASSERT_TRUE(measured);
+  std::printf("4 GiB sparse + 1 MiB unbroken version files: %.4f s, peak +%ld KiB\n", measured->seconds,
+              measured->peakIncreaseKiB);
+  EXPECT_LT(measured->seconds, 1.0);
+  EXPECT_LT(measured->peakIncreaseKiB, 64 * 1024);
+  EXPECT_EQ(measured->result.size(), kGoodLines.size() + 2 * 2);
+  EXPECT_NE(measured->result.find(kGoodLines), std::string::npos);
+}
+
+TEST(HostileTree, HugeFallbackCostsNeitherTimeNorMemory) {
+  Installation tree;
+  tree.write("InstallVersion.txt", "");
+  std::filesystem::resize_file(tree.root() + "InstallVersion.txt", std::uintmax_t{4} << 30);
+  tree.write("patch_1.txt", "");
+  const std::optional<Measured> measured = measureInChild([] { return report(); });
+#if defined(_WIN32)
+  GTEST_SKIP() << "peak memory is measured in a forked child";
+#endif
+  ASSERT_TRUE(measured);
+  std::printf("4 GiB sparse fallback: %.4f s, peak +%ld KiB\n", measured->seconds, measured->peakIncreaseKiB);
+  EXPECT_LT(measured->seconds, 1.0);
+  EXPECT_LT(measured->peakIncreaseKiB, 64 * 1024);
+  EXPECT_EQ(measured->result, "\r\nPatches installed in this flow:\r\nPatch #1\r\n\r\n");
+}
+
+TEST(HostileTree, ShortLinesOfZeroBytesStopAtTheReportLimit) {
+  // The cheapest input per report byte: 199 zero bytes give an empty line. Reading must stop once
+  // the report cannot fit any more, not run through the whole file.
+  Installation tree;
+  std::string line(199, '\0');
+  line += '\n';
+  std::string bytes;
+  for (int i = 0; i < 20000; ++i) bytes += line;  // 4 MB, 20000 empty lines of report
+  tree.write("InstallVersions/InstallVersion_1.txt", bytes);
+  const std::optional<Measured> measured = measureInChild([] { return report(); });
+#if defined(_WIN32)
+  GTEST_SKIP() << "peak memory is measured in a forked child";
+#endif
+  ASSERT_TRUE(measured);
+  std::printf("4 MB of empty zero-byte lines: %.4f s, peak +%ld KiB\n", measured->seconds, measured->peakIncreaseKiB);
+  EXPECT_LT(measured->seconds, 1.0);
+  EXPECT_LT(measured->peakIncreaseKiB, 64 * 1024);
+  EXPECT_EQ(measured->result, "");
+}
+
+TEST(HostileTree, TenThousandVersionAndPatchFiles) {
+  Installation tree;
+  tree.write("InstallVersions/InstallVersion_0.txt", "V0\n");
+  for (int i = 1; i < 10000; ++i) {
+    std::ofstream(tree.versionPath(std::to_string(i))) << "V" << i << "\n";
+    std::ofstream(tree.root() + "patch_" + std::to_string(i) + ".txt");
+  }
+  std::string text = "not called";
+  const double seconds = secondsFor([&] { text = report(); });
+  std::printf("10,000 version and 10,000 patch files: %.3f s\n", seconds);
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(text, "") << "that many files cannot fit the report";
+}
+
+TEST(HostileTree, FifteenHundredPatchFilesAllTakenInOrder) {
+  // As many as fit the report: every one listed once, by number, whatever order they were made in.
+  Installation tree;
+  std::vector<int> numbers(1500);
+  for (int i = 0; i < 1500; ++i) numbers[static_cast<std::size_t>(i)] = i;
+  std::shuffle(numbers.begin(), numbers.end(), std::mt19937(7));
+  for (int number : numbers) std::ofstream(tree.root() + "patch_" + std::to_string(number) + ".txt");
+  std::string expected = "Patches installed in this flow:\r\n";
+  for (int i = 0; i < 1500; ++i) expected += "Patch #" + std::to_string(i) + "\r\n";
+  expected += "\r\n";
+  std::string text;
+  EXPECT_LT(secondsFor([&] { text = report(); }), 1.0);
+  EXPECT_EQ(text, expected);
+}
+
+TEST(HostileTree, OddBytesInLines) {
+  const std::string x199(199, 'x');
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string report;
+  } cases[] = {
+      {"zero byte cuts the line", std::string("a\0b\nnext\n", 9), "a\r\nnext\r\n\r\n"},
+      {"lone carriage returns stay", "lone\rcr\r\r\nend\r", "lone\rcr\r\r\nend\r\r\n\r\n"},
+      {"control-Z ends the file", "one\n\x1atwo\nthree\n", "one\r\n\r\n"},
+      {"control-Z mid-line", "one\ntw\x1ao\n", "one\r\ntw\r\n\r\n"},
+      {"199 characters fit", x199 + "\nafter\n", x199 + "\r\nafter\r\n\r\n"},
+      {"200 characters end the file", "before\n" + x199 + "x\nafter\n", "before\r\n\r\n"},
+      {"200 characters without line feed", "before\n" + x199 + "x", "before\r\n\r\n"},
+      {"199 characters without line feed", "before\n" + x199, "before\r\n" + x199 + "\r\n\r\n"},
+      {"199 characters with CR LF", x199 + "\r\n", x199 + "\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Installation tree;
+    tree.write("InstallVersions/InstallVersion_1.txt", c.bytes);
+    tree.write("InstallVersions/InstallVersion_2.txt", "");  // keeps the fallback out of it
+    const std::string text = report();
+    ASSERT_EQ(text.substr(0, 2) == "\r\n" ? text.substr(2) : text.substr(0, text.size() - 2), c.report);
+  }
+}
+
+/// Text-mode lines as the report shows them, for files of plain printable lines.
+std::string reportLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text + "\r\n";
+}
+
+TEST(HostileTree, CarriageReturnLineFeedAcrossReadBoundaries) {
+  // Lines of every length up to the limit, so that some CR LF pair straddles the reader's chunks.
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    std::vector<std::string> lines;
+    std::string bytes;
+    std::size_t reportSize = 2;
+    while (reportSize < 18000) {
+      std::string line(random() % 200, static_cast<char>('a' + random() % 26));
+      bytes += line + "\r\n";
+      reportSize += line.size() + 2;
+      lines.push_back(std::move(line));
+    }
+    Installation tree;
+    tree.write("InstallVersions/InstallVersion_1.txt", bytes);
+    EXPECT_EQ(report(), reportLines(lines));
+  }
+}
+
+TEST(HostileTree, LongAndUnusualNames) {
+  Installation tree;
+  const std::string longVersion = std::string(255 - 19, 'v');  // "InstallVersion_" + ".txt" make 255
+  const std::string longPatch = "42" + std::string(255 - 12, 'z');
+  tree.write("InstallVersions/InstallVersion_" + longVersion + ".txt", "Install Id: long\n");
+  tree.write("InstallVersions/InstallVersion_ with spaces .txt", "Flow Id: spaced\n");
+  tree.write("InstallVersions/InstallVersion_\xff\xfe\x80.txt", "UPDATE Name: \xff\xfe\n");
+  tree.write("patch_" + longPatch + ".txt", "");
+  tree.write("patch_ 5 .txt", "");
+  tree.write("patch_\xfe\x33.txt", "");
+  const std::string text = report();
+  for (const char* line : {"Install Id: long\r\n\r\n", "Flow Id: spaced\r\n\r\n", "UPDATE Name: \xff\xfe\r\n\r\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  }
+  EXPECT_NE(
+      text.find("Patches installed in this flow:\r\nPatch #\xfe\x33\r\nPatch # 5 \r\nPatch #" + longPatch + "\r\n\r\n"),
+      std::string::npos)
+      << text;
+}
+
+TEST(HostileTree, UnusualInstallationDirectoryNames) {
+  TempTree tree;
+  const std::string flow = "My Inst \xff\xfe/RJGQ.2.1 \x80";
+  tree.write(flow + "/InstallVersions/InstallVersion_1.txt", kGoodFile);
+  ScopedEnvironment env("KOR_HOME", tree.makeDirectory(flow + "/kor"));
+  char code[16];
+  EXPECT_EQ(KORFlowID(code, sizeof code), 2u);
+  EXPECT_STREQ(code, "RJ");
+  EXPECT_EQ(report(), kGoodLines);
+}
+
+}  // namespace
+}  // namespace korflowid::test

@@ -1,0 +1,94 @@
+// Directories with far more version and patch files than the report can hold: the scan itself
+// must take every one of them, in order, and stay fast.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "report/VersionScan.h"
+#include "support/TestSupport.h"
+
+#if defined(__linux__)
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace korflowid::test {
+namespace {
+
+constexpr int kFiles = 10000;
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+double secondsFor(const std::function<void()>& body) {
+  const auto start = std::chrono::steady_clock::now();
+  body();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(ManyFilesScan, TenThousandPatchFilesAllListedByNumber) {
+  TempTree tree;
+  std::vector<int> numbers(kFiles);
+  for (int i = 0; i < kFiles; ++i) numbers[static_cast<std::size_t>(i)] = i;
+  std::shuffle(numbers.begin(), numbers.end(), std::mt19937(11));
+  for (int number : numbers) std::ofstream(tree.path() + "patch_" + std::to_string(number) + ".txt");
+
+  std::string text;
+  const double seconds = secondsFor([&] { text = scanVersionFiles(tree.path(), ScanMode::Patches, kNoLimit); });
+  std::printf("10,000 patch files listed in %.3f s\n", seconds);
+  EXPECT_LT(seconds, 2.0);
+  std::string expected = "Patches installed in this flow:\r\n";
+  for (int i = 0; i < kFiles; ++i) expected += "Patch #" + std::to_string(i) + "\r\n";
+  EXPECT_EQ(text, expected + "\r\n");
+}
+
+#if defined(__linux__)
+/// The creation second the scan orders by (the modification time where there is none).
+long long creationSecond(const std::string& path) {
+  struct statx info;
+  if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &info) != 0) return -1;
+  return (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_mtime.tv_sec;
+}
+#endif
+
+TEST(ManyFilesScan, TenThousandVersionFilesAllReadOldestFirst) {
+  TempTree tree;
+  const std::string directory = tree.makeDirectory("InstallVersions") + "/";
+  std::vector<std::string> paths;
+  for (int i = 0; i < kFiles; ++i) {
+    paths.push_back(directory + "InstallVersion_" + std::to_string(i) + ".txt");
+    std::ofstream(paths.back()) << "V" << i << "\n";
+  }
+
+  std::string text;
+  const double seconds = secondsFor([&] { text = scanVersionFiles(tree.path(), ScanMode::InstallVersions, kNoLimit); });
+  std::printf("10,000 version files read in %.3f s\n", seconds);
+  EXPECT_LT(seconds, 5.0);
+
+  // Every file exactly once; files made in the same second may come in any order.
+  std::vector<int> order;
+  for (std::size_t at = 0; at < text.size();) {
+    ASSERT_EQ(text[at], 'V');
+    const std::size_t end = text.find("\r\n\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    order.push_back(std::stoi(text.substr(at + 1, end - at - 1)));
+    at = end + 4;
+  }
+  ASSERT_EQ(order.size(), static_cast<std::size_t>(kFiles));
+  std::vector<int> sorted = order;
+  std::sort(sorted.begin(), sorted.end());
+  for (int i = 0; i < kFiles; ++i) ASSERT_EQ(sorted[static_cast<std::size_t>(i)], i);
+#if defined(__linux__)
+  long long previous = -1;
+  for (int file : order) {
+    const long long second = creationSecond(paths[static_cast<std::size_t>(file)]);
+    ASSERT_GE(second, previous) << "file " << file << " listed before an older one";
+    previous = second;
+  }
+#endif
+}
+
+}  // namespace
+}  // namespace korflowid::test
