@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Windows flavour (KORFlowID.dll, its tests and korflowid.exe) with MinGW-w64 and runs the
-# test suite under Wine in a private, throw-away prefix. Usage: scripts/windows-test.sh [build-dir]
+# test suite under Wine in a private, throw-away prefix.
+# Usage: scripts/windows-test.sh [build-dir [ctest arguments...]], e.g. build-windows -R VersionScan
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-windows}
+shift $(($# > 0 ? 1 : 0))
 
 wine64=/usr/lib/wine/wine64  # neither is on PATH without the "wine" package
 wineserver=/usr/lib/wine/wineserver
@@ -36,4 +38,4 @@ trap cleanup EXIT
 "$wineserver" -p </dev/null >/dev/null 2>&1
 "$wine64" wineboot >/dev/null 2>&1 </dev/null
 
-ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 120
+ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 120 "$@"
