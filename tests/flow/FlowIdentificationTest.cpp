@@ -130,7 +130,7 @@ TEST(FlowIdCache, LooksAgainAndRepeatsMessagesWhileUnknown) {
               }),
               expected);
 
-    setEnvironment("KOR_HOME", std::string());
+    setEnvironment("KOR_HOME", std::string("kor"));
     EXPECT_EQ(captureStdout([] {
                 EXPECT_EQ(KORFlow::GetFlowId(), KORFlow::FlowUnknown);
                 EXPECT_STREQ(KORFlow::GetFlowString(), "UNKNOWN");
