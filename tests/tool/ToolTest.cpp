@@ -61,6 +61,10 @@ ToolRun runTool(const std::vector<std::string>& arguments) {
 #endif
   run.out = readFile(scratch.path() + "out");
   run.err = readFile(scratch.path() + "err");
+#if defined(_WIN32)
+  // Diagnostics keep the console's text mode there; only standard output is kept byte-exact.
+  for (std::size_t at; (at = run.err.find("\r\n")) != std::string::npos;) run.err.erase(at, 1);
+#endif
   return run;
 }
 
