@@ -107,8 +107,8 @@ KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned int size);
 
 /// Copies the flow code (the flow marker found in the flow directory name, or the whole name when
 /// there is none) into `buffer` and returns its full length; a result >= size means the copy was cut.
-/// KOR_HOME unset gives 0xFFFFFFFF, a root that cannot be reduced 0xFFFFFFFE; both set buffer[0] to 0
-/// (when size > 0) and print a console message. Keeps no state.
+/// KOR_HOME unset gives 0xFFFFFFFF, a root that cannot be reduced 0xFFFFFFFE; both print a console
+/// message and set buffer[0] to 0 (nothing is written to a null buffer or with size 0). Keeps no state.
 ///   KOR_HOME=D:\inst\KORGQ.1\kor  =>  "KW", 2
 KORFLOWID_API unsigned int KORFlowID(char* buffer, unsigned int size);
 

@@ -25,7 +25,7 @@ FlowDirectory computeFlowDirectoryName() {
     return {FlowDirectoryOutcome::HomeMissing, {}};
   }
 
-  char root[kRootBufferSize];
+  char root[kRootBufferSize] = {};
   // A root that does not fit arrives unterminated; reading on would run past the buffer.
   if (getKORRoot(root, kRootBufferSize) >= kRootBufferSize) return notReducible();
   std::string path(root);  // zero-terminated: the root is shorter than the buffer
