@@ -19,15 +19,8 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/KORFlowIDConfigVersion.cm
 install(FILES ${PROJECT_BINARY_DIR}/KORFlowIDConfig.cmake ${PROJECT_BINARY_DIR}/KORFlowIDConfigVersion.cmake
   DESTINATION ${KORFLOWID_CMAKE_DIR} COMPONENT Development)
 
-# The .pc file finds the prefix from its own place, so `cmake --install --prefix` can still move the
-# tree; directories given as absolute paths stay absolute.
-if(IS_ABSOLUTE "${KORFLOWID_PC_DIR}")
-  set(KORFLOWID_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-else()
-  file(RELATIVE_PATH prefixFromPcDir "/${KORFLOWID_PC_DIR}" "/")
-  string(REGEX REPLACE "/$" "" prefixFromPcDir "${prefixFromPcDir}")
-  set(KORFLOWID_PC_PREFIX "\${pcfiledir}/${prefixFromPcDir}")
-endif()
+# The .pc file names the prefix given at configure time; directories given as absolute paths stay
+# absolute rather than being joined to it.
 foreach(kind LIBDIR INCLUDEDIR)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
     set(KORFLOWID_PC_${kind} "${CMAKE_INSTALL_${kind}}")
