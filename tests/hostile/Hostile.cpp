@@ -12,6 +12,7 @@
 namespace korflowid::test {
 namespace {
 
+#if !defined(_WIN32)  // only a forked child is measured, and Windows has no fork
 /// The peak resident size in KiB, or -1 without /proc.
 long peakResidentKiB() {
   std::ifstream status("/proc/self/status");
@@ -21,6 +22,7 @@ long peakResidentKiB() {
   }
   return -1;
 }
+#endif
 
 }  // namespace
 
