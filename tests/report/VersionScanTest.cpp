@@ -146,6 +146,18 @@ TEST(VersionScan, EqualPatchNumbersKeepTheSearchOrder) {
   EXPECT_EQ(report(), patchBlock(listed));
 }
 
+#if !defined(_WIN32)
+// Windows names cannot hold control characters; here a line break in a name would forge a report line.
+TEST(VersionScan, NamesWithControlCharactersAreNotListed) {
+  InstallTree tree;
+  tree.write("patch_1\r\nInstall Id: 666.txt", "");
+  tree.write("patch_2\t.txt", "");
+  tree.version("1\n", "Install Id: 666\n");
+  tree.write("patch_3.txt", "");
+  EXPECT_EQ(report(), patchBlock({"3"}));
+}
+#endif
+
 TEST(VersionScan, MoreThan300NamesAreAllTaken) {
   InstallTree tree;
   std::vector<std::string> listed;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <string_view>
@@ -70,11 +71,19 @@ std::int32_t creationTimeOf(int directoryFd, const char* name) {
     const auto seconds = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_mtime.tv_sec;
     return static_cast<std::int32_t>(seconds);
   }
-#else
-  struct stat info;
-  if (::fstatat(directoryFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0) return static_cast<std::int32_t>(info.st_mtime);
 #endif
+  // No statx (older kernels, or one that a sandbox refuses): the modification time still orders.
+  struct stat status;
+  if (::fstatat(directoryFd, name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+    return static_cast<std::int32_t>(status.st_mtime);
+  }
   return 0;  // vanished since it was listed; opening it will fail too
+}
+
+/// Names with control characters cannot exist on Windows, where installation trees are made; here
+/// a line break in a name would let a file name forge a line of the report.
+bool isPortableName(std::string_view name) {
+  return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 struct DirectoryCloser {
@@ -95,7 +104,7 @@ std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes t
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(directory.get());
     if (entry == nullptr) break;
-    if (!namePattern.matches(entry->d_name)) continue;
+    if (!namePattern.matches(entry->d_name) || !isPortableName(entry->d_name)) continue;
     const std::int32_t created =
         times == MatchTimes::Creation ? creationTimeOf(::dirfd(directory.get()), entry->d_name) : 0;
     matches.push_back({entry->d_name, created});
