@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace korflowid::platform {
 
@@ -44,21 +45,28 @@ std::size_t TextFile::read(char* out, std::size_t capacity) {
       return start;  // a carriage return at the very end is an ordinary character
     }
 
-    const std::size_t total = start + static_cast<std::size_t>(got);
-    for (std::size_t from = 0; from < total; ++from) {
-      const char c = out[from];
-      if (c == kControlZ) {
-        ended_ = true;
+    std::size_t total = start + static_cast<std::size_t>(got);
+    // Whole runs between carriage returns move at once; a byte-by-byte copy costs more than the
+    // read itself on short files.
+    const void* controlZ = std::memchr(out, kControlZ, total);
+    if (controlZ != nullptr) {
+      ended_ = true;
+      total = static_cast<std::size_t>(static_cast<const char*>(controlZ) - out);
+    }
+    std::size_t from = 0;
+    while (from < total) {
+      const void* found = std::memchr(out + from, '\r', total - from);
+      const std::size_t carriageReturn =
+          found == nullptr ? total : static_cast<std::size_t>(static_cast<const char*>(found) - out);
+      std::memmove(out + produced, out + from, carriageReturn - from);
+      produced += carriageReturn - from;
+      from = carriageReturn + 1;
+      if (found == nullptr) break;
+      if (from == total && !ended_) {
+        heldCarriageReturn_ = true;  // the next read tells whether a line feed follows
         break;
       }
-      if (c == '\r') {
-        if (from + 1 == total) {
-          heldCarriageReturn_ = true;
-          break;
-        }
-        if (out[from + 1] == '\n') continue;
-      }
-      out[produced++] = c;
+      if (from == total || out[from] != '\n') out[produced++] = '\r';
     }
   }
   return produced;
