@@ -146,6 +146,29 @@ TEST(VersionScan, EqualPatchNumbersKeepTheSearchOrder) {
   EXPECT_EQ(report(), patchBlock(listed));
 }
 
+TEST(VersionScan, WildcardCaseFollowsThePlatform) {
+  InstallTree tree;
+  tree.version("1", "Flow Id: 1\n");
+  tree.write("InstallVersions/INSTALLVERSION_2.TXT", "Flow Id: 2\n");
+  tree.write("patch_3.TXT", "");
+  tree.write("PATCH_4.txt", "");
+  tree.write("patch_5.txt", "");
+  std::string text = report();
+#if defined(_WIN32)
+  // Windows file systems match names without regard to case; the number text still ends only at a
+  // lower-case ".txt", so patch_3.TXT is listed as "3.TXT".
+  const std::string expected = "Flow Id: 2\r\n\r\n" + patchBlock({"3.TXT", "4", "5"});
+  const std::string firstVersion = "Flow Id: 1\r\n\r\n";
+  // Both version files were made in the same second; either may come first.
+  ASSERT_NE(text.find(firstVersion), std::string::npos) << text;
+  text.erase(text.find(firstVersion), firstVersion.size());
+  EXPECT_EQ(text, expected);
+#else
+  // POSIX file systems compare names byte by byte.
+  EXPECT_EQ(text, "Flow Id: 1\r\n\r\n" + patchBlock({"5"}));
+#endif
+}
+
 #if !defined(_WIN32)
 // Windows names cannot hold control characters; here a line break in a name would forge a report line.
 TEST(VersionScan, NamesWithControlCharactersAreNotListed) {
