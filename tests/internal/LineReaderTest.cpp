@@ -55,6 +55,21 @@ void expectLikeTheModel(const std::string& bytes) {
   for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(actual[i], expected[i]) << "line " << i;
 }
 
+TEST(LineReader, RefusesWhatIsNoRegularFile) {
+  korflowid::test::TempTree tree;
+  std::vector<std::string> paths = {tree.makeDirectory("directory")};
+#if defined(_WIN32)
+  // Device names open the device in any folder; reading CON would wait for console input.
+  paths.insert(paths.end(), {"NUL", "CON", tree.path() + "NUL", tree.path() + "CON.txt"});
+#else
+  paths.insert(paths.end(), {"/dev/null", "/dev/zero"});
+#endif
+  for (const std::string& path : paths) {
+    korflowid::LineReader reader;
+    EXPECT_FALSE(reader.open(path)) << path;
+  }
+}
+
 TEST(LineReader, ChunkBoundariesAtAwkwardPlaces) {
   std::string lead;  // 4000 bytes of ordinary lines, so the cases below straddle byte 4096
   for (int i = 0; i < 40; ++i) lead += std::string(99, 'x') + "\n";
