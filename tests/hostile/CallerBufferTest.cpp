@@ -61,7 +61,9 @@ TEST_F(CallerBuffer, LineExportsAtEverySizeStayInsideTheBuffer) {
         EXPECT_TRUE(buffer.guardsIntact());
         EXPECT_TRUE(buffer.holdsCopyOf(text));
         // Only the whole text has an answer for "no buffer"; the labelled lines give null for size 0.
-        if (size > 0 || e.call == KORFlow::GetVersionText) EXPECT_EQ(result, buffer.data());
+        if (size > 0 || e.call == KORFlow::GetVersionText) {
+          EXPECT_EQ(result, buffer.data());
+        }
       }
       EXPECT_EQ(e.call(nullptr, 0), nullptr);
       EXPECT_EQ(e.call(nullptr, 64), nullptr);
