@@ -37,6 +37,19 @@ inline void silenceStandardOutput() {
   (void)done;
 }
 
+/// Sets KOR_HOME without setenv, which keeps every value it was ever given: at fuzzing speed that
+/// grows without bound. putenv takes our own storage instead, of which only the current one is kept.
+inline void setHome(std::string_view home) {
+  static std::vector<char> entries[2];
+  static int current = 0;
+  current ^= 1;
+  std::vector<char>& entry = entries[current];
+  entry.assign({'K', 'O', 'R', '_', 'H', 'O', 'M', 'E', '='});
+  entry.insert(entry.end(), home.begin(), home.end());
+  entry.push_back('\0');
+  ::putenv(entry.data());
+}
+
 /// A caller buffer of `size` bytes with guard bytes on both sides. The caller's bytes start with a
 /// known pattern, so that bytes a call must leave alone can be told from bytes it wrote.
 class GuardedBuffer {

@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korflowid::fuzz::silenceStandardOutput();
   const unsigned int bufferSize = korflowid::fuzz::takeNumber(data, size, 2) % 1100;
   const std::string home(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
-  ::setenv("KOR_HOME", home.c_str(), 1);
+  korflowid::fuzz::setHome(home);
 
   const std::optional<std::string> name = expectedName(home);
   const korflowid::FlowDirectory directory = korflowid::computeFlowDirectoryName();
