@@ -42,25 +42,68 @@ std::string patchText(const std::string& directory, std::size_t limit) {
   return text;
 }
 
-std::string installVersionText(const std::string& directory, std::size_t limit) {
-  const std::string versionDirectory = directory + "InstallVersions/";
-  std::vector<platform::DirectoryMatch> files =
-      platform::findMatches(versionDirectory + "InstallVersion_*.txt", platform::MatchTimes::Creation);
-  // Oldest first, equal times in the search's order; the number in a file's name plays no part.
+/// Appends the file's lines, each with CR LF, then one more CR LF (also for a file that cannot be
+/// opened), stopping early once `text` reaches `limit`.
+void appendVersionFile(const std::string& path, std::string& text, std::size_t limit) {
+  LineReader reader;
+  if (reader.open(path)) {
+    std::string_view line;
+    while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
+  }
+  text.append("\r\n");
+}
+
+/// Oldest first, equal times in the search's order; the number in a file's name plays no part.
+std::vector<std::uint64_t> creationOrder(const std::vector<platform::DirectoryMatch>& files) {
   std::vector<std::uint64_t> order;
   order.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) order.push_back(orderKey(files[i].creationTime, i));
   std::sort(order.begin(), order.end());
+  return order;
+}
 
+bool sameNames(const std::vector<platform::DirectoryMatch>& a, const std::vector<platform::DirectoryMatch>& b) {
+  return std::equal(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](const platform::DirectoryMatch& x, const platform::DirectoryMatch& y) { return x.name == y.name; });
+}
+
+std::string installVersionText(const std::string& directory, std::size_t limit) {
+  const std::string versionDirectory = directory + "InstallVersions/";
+  const std::string pattern = versionDirectory + "InstallVersion_*.txt";
+  std::string path = versionDirectory;
+
+  // The files are read in the search's order first, and creation times are asked for only when the
+  // text fits: its length does not depend on the order, and a creation time costs a call per file
+  // where the search does not deliver it. A tree too large for a report then costs the reading
+  // of one report's worth of files, not a creation time for each of thousands.
+  const std::vector<platform::DirectoryMatch> files = platform::findMatches(pattern, platform::MatchTimes::Skip);
+  std::string pieces;
+  std::vector<std::size_t> ends;
+  ends.reserve(files.size());
+  for (const platform::DirectoryMatch& file : files) {
+    path.replace(versionDirectory.size(), std::string::npos, file.name);
+    appendVersionFile(path, pieces, limit);
+    ends.push_back(pieces.size());
+    if (pieces.size() >= limit) return pieces;  // cannot fit in any order
+  }
+  if (files.size() < 2) return pieces;
+
+  const std::vector<platform::DirectoryMatch> timed = platform::findMatches(pattern, platform::MatchTimes::Creation);
   std::string text;
-  for (const std::uint64_t entry : order) {
-    const platform::DirectoryMatch& file = files[indexOf(entry)];
-    LineReader reader;
-    if (reader.open(versionDirectory + file.name)) {
-      std::string_view line;
-      while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
+  if (sameNames(files, timed)) {
+    text.reserve(pieces.size());
+    for (const std::uint64_t entry : creationOrder(timed)) {
+      const std::size_t i = indexOf(entry);
+      const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+      text.append(pieces, begin, ends[i] - begin);
     }
-    text.append("\r\n");  // also for a file that cannot be opened
+    return text;
+  }
+  // The directory changed between the two searches: read again, in order, what the second found.
+  for (const std::uint64_t entry : creationOrder(timed)) {
+    path.replace(versionDirectory.size(), std::string::npos, timed[indexOf(entry)].name);
+    appendVersionFile(path, text, limit);
     if (text.size() >= limit) break;
   }
   return text;
