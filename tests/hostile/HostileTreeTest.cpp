@@ -74,7 +74,9 @@ TEST(HostileTree, SpecialFallbackFilesGiveNothing) {
     SCOPED_TRACE(kind);
     Installation tree;
     const std::string fallback = tree.root() + "InstallVersion.txt";
-    if (std::string(kind) == "fifo") ASSERT_EQ(::mkfifo(fallback.c_str(), 0600), 0);
+    if (std::string(kind) == "fifo") {
+      ASSERT_EQ(::mkfifo(fallback.c_str(), 0600), 0);
+    }
     if (std::string(kind) == "zero") std::filesystem::create_symlink("/dev/zero", fallback);
     if (std::string(kind) == "loop") std::filesystem::create_symlink(fallback, fallback);
     if (std::string(kind) == "directory") std::filesystem::create_directory(fallback);
