@@ -10,7 +10,14 @@
 #include <random>
 
 #if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <process.h>
+#include <windows.h>
 #else
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +28,20 @@ namespace {
 
 constexpr const char* kFreshChildVariable = "KORFLOWID_TEST_FRESH_CHILD";
 std::string gTestBinary;
+
+/// The file the library reaches under the same byte string. On Windows the library's C runtime
+/// calls read names in the ANSI code page, while std::filesystem would read them otherwise.
+std::filesystem::path asLibraryPath(const std::string& bytes) {
+#if defined(_WIN32)
+  const int size =
+      bytes.empty() ? 0 : ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  if (size > 0) ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), size);
+  return std::filesystem::path(wide);
+#else
+  return std::filesystem::path(bytes);
+#endif
+}
 
 }  // namespace
 
@@ -70,15 +91,15 @@ TempTree::~TempTree() {
 }
 
 std::string TempTree::write(const std::string& relative, std::string_view bytes) const {
-  const std::filesystem::path file = path_ + relative;
+  const std::filesystem::path file = asLibraryPath(path_ + relative);
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return file.generic_string();
+  return path_ + relative;
 }
 
 std::string TempTree::makeDirectory(const std::string& relative) const {
-  std::filesystem::create_directories(path_ + relative);
+  std::filesystem::create_directories(asLibraryPath(path_ + relative));
   return path_ + relative;
 }
 
