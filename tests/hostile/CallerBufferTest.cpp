@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "hostile/Hostile.h"
 #include "support/TestSupport.h"
@@ -21,6 +22,12 @@ const struct {
     {"GetExactAccessDate", KORFlow::GetExactAccessDate}, {"GetFlowId_fromFile", KORFlow::GetFlowId_fromFile},
     {"GetFullFlowName", KORFlow::GetFullFlowName},       {"GetUpdateName", KORFlow::GetUpdateName},
 };
+
+// By name: on Windows the address of a DLL's function taken in a static table need not equal the
+// one taken in code (one may be the import thunk), so function pointers do not identify it.
+bool isWholeText(const char* name) {
+  return std::string_view(name) == "GetVersionText";
+}
 
 const char kVersionFile[] =
     "Install Id: 4711\n"
@@ -61,7 +68,7 @@ TEST_F(CallerBuffer, LineExportsAtEverySizeStayInsideTheBuffer) {
         EXPECT_TRUE(buffer.guardsIntact());
         EXPECT_TRUE(buffer.holdsCopyOf(text));
         // Only the whole text has an answer for "no buffer"; the labelled lines give null for size 0.
-        if (size > 0 || e.call == KORFlow::GetVersionText) {
+        if (size > 0 || isWholeText(e.name)) {
           EXPECT_EQ(result, buffer.data());
         }
       }
@@ -131,7 +138,7 @@ TEST(CallerBufferFailures, FailuresTouchOnlyTheFirstByte) {
           }
           EXPECT_TRUE(code.untouched());
           for (const auto& e : kLineExports) {
-            if (e.call == KORFlow::GetVersionText) continue;  // copies the empty report whole
+            if (isWholeText(e.name)) continue;  // copies the empty report whole
             GuardedBuffer line(size);
             e.call(line.data(), size);
             EXPECT_TRUE(line.guardsIntact());
