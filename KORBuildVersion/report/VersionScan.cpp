@@ -25,15 +25,19 @@ std::string patchText(const std::string& directory, std::size_t limit) {
       platform::findMatches(directory + "patch_*.txt", platform::MatchTimes::Skip);
   if (matches.empty()) return {};
 
+  std::string text = "Patches installed in this flow:\r\n";
+  // A patch line has at least 9 bytes ("Patch #" and CR LF): with this many patches the text cannot
+  // fit whatever their numbers, so neither the numbers nor the order are worth working out.
+  const bool mayFit = text.size() + 2 + 9 * matches.size() < limit;
+
   // Equal numbers (patch_5 and patch_05) keep the order the search gave them.
   std::vector<std::uint64_t> order;
   order.reserve(matches.size());
   for (std::size_t i = 0; i < matches.size(); ++i) {
-    order.push_back(orderKey(patchNumberValue(patchNumberText(matches[i].name)), i));
+    order.push_back(orderKey(mayFit ? patchNumberValue(patchNumberText(matches[i].name)) : 0, i));
   }
-  std::sort(order.begin(), order.end());
+  if (mayFit) std::sort(order.begin(), order.end());
 
-  std::string text = "Patches installed in this flow:\r\n";
   for (const std::uint64_t patch : order) {
     if (text.size() >= limit) return text;
     text.append("Patch #").append(patchNumberText(matches[indexOf(patch)].name)).append("\r\n");
