@@ -70,11 +70,15 @@ def main():
     with open(args.json_file, encoding="utf-8") as f:
         data = json.load(f)
     times = medians(data["benchmarks"], args.time + "_time")
+    # CPU time beside: on a shared machine it shifts less with the other load than wall-clock time.
+    cpu_times = medians(data["benchmarks"], "cpu_time")
 
     rows = {}  # (series, size) -> {"library": ns, "floor": ns}; insertion keeps the run order
+    cpu_rows = {}
     for run_name, ns in times.items():
         series, role, size = split(run_name)
         rows.setdefault((series, size), {})[role or "library"] = ns
+        cpu_rows.setdefault((series, size), {})[role or "library"] = cpu_times.get(run_name)
 
     context = data.get("context", {})
     load = context.get("load_avg")
@@ -83,13 +87,15 @@ def main():
           f"{context.get('mhz_per_cpu', '?')} MHz" + (f"; load average {', '.join(f'{x:.2f}' for x in load)}"
                                                       if load else "") + ".")
     print()
-    print("| What | Size | Library | Floor | Library/floor |")
-    print("|---|---:|---:|---:|---:|")
+    print("| What | Size | Library | Floor | Library/floor | Same in CPU time |")
+    print("|---|---:|---:|---:|---:|---:|")
     for (series, size), figures in rows.items():
-        library, floor = figures.get("library"), figures.get("floor")
-        ratio = f"{library / floor:.2f}" if library and floor else "—"
-        print(f"| {SERIES.get(series, series)} | {size_text(size)} | {show(library)} | "
-              f"{show(floor) if 'floor' in figures else '—'} | {ratio} |")
+        cells = []
+        for pair in (figures, cpu_rows[(series, size)]):
+            library, floor = pair.get("library"), pair.get("floor")
+            cells.append(f"{library / floor:.2f}" if library and floor else "—")
+        print(f"| {SERIES.get(series, series)} | {size_text(size)} | {show(figures.get('library'))} | "
+              f"{show(figures.get('floor')) if 'floor' in figures else '—'} | {cells[0]} | {cells[1]} |")
 
     growth = []
     for series in dict.fromkeys(s for s, _ in rows):

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds korflowid_bench in Release, runs it once (5 repetitions, medians) and prints the ratio table.
+# Builds korflowid_bench in Release, runs it once (5 repetitions in random interleaving, so that a
+# passing load spike does not fall on one benchmark alone; medians) and prints the ratio table.
 # Usage: bench/run.sh [extra benchmark flags, e.g. --benchmark_filter=report]
 # The build directory is build-bench/ unless KORFLOWID_BENCH_BUILD_DIR names another.
 set -eu
@@ -16,5 +17,6 @@ echo "Machine: $(nproc) CPUs, $(lscpu 2>/dev/null | sed -n 's/^Model name: *//p'
   "load before the run: $(cut -d ' ' -f 1-3 /proc/loadavg)" >&2
 
 "$build_dir/bench/korflowid_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_enable_random_interleaving=true \
   --benchmark_out="$build_dir/korflowid_bench.json" --benchmark_out_format=json "$@" >&2
 python3 "$source_dir/bench/ratio_table.py" "$build_dir/korflowid_bench.json"
