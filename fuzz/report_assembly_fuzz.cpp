@@ -44,6 +44,11 @@ struct Tree {
     ::setenv("KOR_HOME", (base + "kor").c_str(), 1);
   }
 
+  ~Tree() {
+    clear();
+    for (const char* directory : {"InstallVersions", "kor", ""}) ::rmdir((base + directory).c_str());
+  }
+
   void write(const std::string& relative, const std::string& bytes) {
     const std::string path = base + relative;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
