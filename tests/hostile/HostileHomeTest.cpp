@@ -23,8 +23,13 @@ std::string flowCode(unsigned int* length = nullptr) {
 
 TEST(HostileHome, OneMebibyteIsRefusedQuicklyAndWholeRootStillCopies) {
   inFreshModule([] {
+#if defined(_WIN32)
+    const std::size_t fill = 32000;  // a Windows environment variable holds at most 32767 characters
+#else
+    const std::size_t fill = std::size_t{1} << 20;
+#endif
     // Set here, inside the fresh process: no exec takes a variable of this size along.
-    const std::string home = "/inst/RJGQ.2.1/" + std::string(1 << 20, 'k');
+    const std::string home = "/inst/RJGQ.2.1/" + std::string(fill, 'k');
     ScopedEnvironment env("KOR_HOME", home);
     const double seconds = secondsFor([&] {
       unsigned int length = 0;
@@ -73,6 +78,9 @@ TEST(HostileHome, AllByteValuesAtOnce) {
 }
 
 TEST(HostileHome, LineBreaksInTheTreeAreJustBytes) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows names cannot hold line breaks";
+#endif
   TempTree tree;
   const std::string flow = "RJ\nGQ.2.1\r\n";
   tree.write(flow + "/InstallVersion.txt", "Install Id: 4711\r\n");

@@ -148,13 +148,18 @@ TEST(HostileTree, ShortLinesOfZeroBytesStopAtTheReportLimit) {
 TEST(HostileTree, TenThousandVersionAndPatchFiles) {
   Installation tree;
   tree.write("InstallVersions/InstallVersion_0.txt", "V0\n");
-  for (int i = 1; i < 10000; ++i) {
+#if defined(_WIN32)
+  const int files = 3000;  // Wine takes some 5 ms to create a file; 3000 of each still overflow the report
+#else
+  const int files = 10000;
+#endif
+  for (int i = 1; i < files; ++i) {
     std::ofstream(tree.versionPath(std::to_string(i))) << "V" << i << "\n";
     std::ofstream(tree.root() + "patch_" + std::to_string(i) + ".txt");
   }
   std::string text = "not called";
   const double seconds = secondsFor([&] { text = report(); });
-  std::printf("10,000 version and 10,000 patch files: %.3f s\n", seconds);
+  std::printf("%d version and %d patch files: %.3f s\n", files, files, seconds);
   EXPECT_LT(seconds, 5.0);
   EXPECT_EQ(text, "") << "that many files cannot fit the report";
 }
