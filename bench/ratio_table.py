@@ -73,7 +73,7 @@ def main():
     # CPU time beside: on a shared machine it shifts less with the other load than wall-clock time.
     cpu_times = medians(data["benchmarks"], "cpu_time")
 
-    rows = {}  # (series, size) -> {"library": ns, "floor": ns}; insertion keeps the run order
+    rows = {}  # (series, size) -> {"library": ns, "floor": ns}
     cpu_rows = {}
     for run_name, ns in times.items():
         series, role, size = split(run_name)
@@ -89,7 +89,12 @@ def main():
     print()
     print("| What | Size | Library | Floor | Library/floor | Same in CPU time |")
     print("|---|---:|---:|---:|---:|---:|")
-    for (series, size), figures in rows.items():
+    # Random interleaving scatters the runs; list them by series, then by size.
+    def order(key):
+        series, size = key
+        return (list(SERIES).index(series) if series in SERIES else len(SERIES), int(size) if size.isdigit() else 0)
+
+    for (series, size), figures in sorted(rows.items(), key=lambda item: order(item[0])):
         cells = []
         for pair in (figures, cpu_rows[(series, size)]):
             library, floor = pair.get("library"), pair.get("floor")
