@@ -7,13 +7,19 @@ cd "$(dirname "$0")/.."
 build=${1:-build-windows}
 shift $(($# > 0 ? 1 : 0))
 
-wine64=/usr/lib/wine/wine64  # neither is on PATH without the "wine" package
-wineserver=/usr/lib/wine/wineserver
+# Both come with the wine64 package; neither is on PATH without the (merely recommended) wine package.
+wine64=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || { echo "needs g++-mingw-w64-x86-64" >&2; exit 2; }
-[ -x "$wine64" ] || { echo "needs wine64 ($wine64)" >&2; exit 2; }
+[ -x "$wine64" ] && [ -x "$wineserver" ] || { echo "needs wine64 ($wine64, $wineserver)" >&2; exit 2; }
 
 toolchain=()  # only a new build folder takes it; CMake warns when it is given again
-[ -f "$build/CMakeCache.txt" ] || toolchain=(--toolchain cmake/mingw-w64.cmake)
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  toolchain=(--toolchain cmake/mingw-w64.cmake)
+elif ! grep -q '^CMAKE_TOOLCHAIN_FILE:.*mingw-w64\.cmake$' "$build/CMakeCache.txt"; then
+  echo "$build is not a Windows build folder" >&2
+  exit 2
+fi
 cmake -S . -B "$build" "${toolchain[@]}" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORFLOWID_WARNINGS_AS_ERRORS=ON
 cmake --build "$build" -j2
@@ -22,6 +28,7 @@ cmake --build "$build" -j2
 # prompt appears, and the server we start is ours alone to stop.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/korflowid-wine.XXXXXX")
 export WINEPREFIX=$scratch/prefix HOME=$scratch/home
+export WINESERVER=$wineserver
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" WINEDEBUG=-all,err+module
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME" "$WINEPREFIX"
