@@ -103,7 +103,7 @@ def main():
               f"{show(figures.get('floor')) if 'floor' in figures else '—'} | {cells[0]} | {cells[1]} |")
 
     growth = []
-    for series in dict.fromkeys(s for s, _ in rows):
+    for series in dict.fromkeys(s for s, _ in sorted(rows, key=order)):
         small, large = rows.get((series, "1000")), rows.get((series, "10000"))
         if not small or not large:
             continue
