@@ -2,6 +2,7 @@
 #include "report/VersionScan.h"
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include "platform/DirectorySearch.h"
@@ -10,37 +11,32 @@
 namespace korflowid {
 namespace {
 
-/// A signed 32-bit key and an index packed so that plain integer order is (key, index) order: a
-/// stable sort at the price of an unstable one, and no names moved while sorting.
-std::uint64_t orderKey(std::int32_t key, std::size_t index) {
-  return std::uint64_t{static_cast<std::uint32_t>(key) ^ 0x80000000u} << 32 | static_cast<std::uint32_t>(index);
-}
+constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
+constexpr std::size_t kShortestPatchLine = 9;  // "Patch #" and CR LF
 
-std::size_t indexOf(std::uint64_t orderKey) {
-  return static_cast<std::size_t>(orderKey & 0xFFFFFFFFu);
+/// Positions 0 to keys.size() - 1 in ascending order of their keys; equal keys keep the order the
+/// search gave them (patch_5 and patch_05, or files created in the same second).
+std::vector<std::size_t> ascendingOrder(const std::vector<std::int32_t>& keys) {
+  std::vector<std::size_t> order(keys.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  return order;
 }
 
 std::string patchText(const std::string& directory, std::size_t limit) {
-  std::vector<platform::DirectoryMatch> matches =
-      platform::findMatches(directory + "patch_*.txt", platform::MatchTimes::Skip);
+  const std::vector<platform::DirectoryMatch> matches = platform::findMatches(directory + "patch_*.txt");
   if (matches.empty()) return {};
+  // Past this many patches the text cannot fit whatever their numbers: only its length counts now.
+  if (kPatchHeading.size() + kShortestPatchLine * matches.size() >= limit) return std::string(limit, '\n');
 
-  std::string text = "Patches installed in this flow:\r\n";
-  // A patch line has at least 9 bytes ("Patch #" and CR LF): with this many patches the text cannot
-  // fit whatever their numbers, so neither the numbers nor the order are worth working out.
-  const bool mayFit = text.size() + 2 + 9 * matches.size() < limit;
+  std::vector<std::int32_t> numbers;
+  numbers.reserve(matches.size());
+  for (const platform::DirectoryMatch& match : matches)
+    numbers.push_back(patchNumberValue(patchNumberText(match.name)));
 
-  // Equal numbers (patch_5 and patch_05) keep the order the search gave them.
-  std::vector<std::uint64_t> order;
-  order.reserve(matches.size());
-  for (std::size_t i = 0; i < matches.size(); ++i) {
-    order.push_back(orderKey(mayFit ? patchNumberValue(patchNumberText(matches[i].name)) : 0, i));
-  }
-  if (mayFit) std::sort(order.begin(), order.end());
-
-  for (const std::uint64_t patch : order) {
-    if (text.size() >= limit) return text;
-    text.append("Patch #").append(patchNumberText(matches[indexOf(patch)].name)).append("\r\n");
+  std::string text(kPatchHeading);
+  for (const std::size_t i : ascendingOrder(numbers)) {
+    text.append("Patch #").append(patchNumberText(matches[i].name)).append("\r\n");
   }
   text.append("\r\n");
   return text;
@@ -57,58 +53,34 @@ void appendVersionFile(const std::string& path, std::string& text, std::size_t l
   text.append("\r\n");
 }
 
-/// Oldest first, equal times in the search's order; the number in a file's name plays no part.
-std::vector<std::uint64_t> creationOrder(const std::vector<platform::DirectoryMatch>& files) {
-  std::vector<std::uint64_t> order;
-  order.reserve(files.size());
-  for (std::size_t i = 0; i < files.size(); ++i) order.push_back(orderKey(files[i].creationTime, i));
-  std::sort(order.begin(), order.end());
-  return order;
-}
-
-bool sameNames(const std::vector<platform::DirectoryMatch>& a, const std::vector<platform::DirectoryMatch>& b) {
-  return std::equal(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](const platform::DirectoryMatch& x, const platform::DirectoryMatch& y) { return x.name == y.name; });
-}
-
 std::string installVersionText(const std::string& directory, std::size_t limit) {
   const std::string versionDirectory = directory + "InstallVersions/";
-  const std::string pattern = versionDirectory + "InstallVersion_*.txt";
-  std::string path = versionDirectory;
+  const std::vector<platform::DirectoryMatch> files = platform::findMatches(versionDirectory + "InstallVersion_*.txt");
 
-  // The files are read in the search's order first, and creation times are asked for only when the
-  // text fits: its length does not depend on the order, and a creation time costs a call per file
-  // where the search does not deliver it. A tree too large for a report then costs the reading
-  // of one report's worth of files, not a creation time for each of thousands.
-  const std::vector<platform::DirectoryMatch> files = platform::findMatches(pattern, platform::MatchTimes::Skip);
+  // The text's length does not depend on the order of the files, so they are read in the search's
+  // order first: a tree too large for a report is known after one report's worth of reading, and
+  // thousands of files are never asked for their creation time.
   std::string pieces;
-  std::vector<std::size_t> ends;
-  ends.reserve(files.size());
+  std::vector<std::size_t> pieceEnds;
+  pieceEnds.reserve(files.size());
   for (const platform::DirectoryMatch& file : files) {
-    path.replace(versionDirectory.size(), std::string::npos, file.name);
-    appendVersionFile(path, pieces, limit);
-    ends.push_back(pieces.size());
-    if (pieces.size() >= limit) return pieces;  // cannot fit in any order
+    appendVersionFile(versionDirectory + file.name, pieces, limit);
+    if (pieces.size() >= limit) return pieces;
+    pieceEnds.push_back(pieces.size());
   }
-  if (files.size() < 2) return pieces;
+  if (files.size() < 2) return pieces;  // nothing to order
 
-  const std::vector<platform::DirectoryMatch> timed = platform::findMatches(pattern, platform::MatchTimes::Creation);
-  std::string text;
-  if (sameNames(files, timed)) {
-    text.reserve(pieces.size());
-    for (const std::uint64_t entry : creationOrder(timed)) {
-      const std::size_t i = indexOf(entry);
-      const std::size_t begin = i == 0 ? 0 : ends[i - 1];
-      text.append(pieces, begin, ends[i] - begin);
-    }
-    return text;
+  // Oldest first; the number in a file's name plays no part.
+  std::vector<std::int32_t> creationTimes;
+  creationTimes.reserve(files.size());
+  for (const platform::DirectoryMatch& file : files) {
+    creationTimes.push_back(platform::creationTimeOf(versionDirectory, file));
   }
-  // The directory changed between the two searches: read again, in order, what the second found.
-  for (const std::uint64_t entry : creationOrder(timed)) {
-    path.replace(versionDirectory.size(), std::string::npos, timed[indexOf(entry)].name);
-    appendVersionFile(path, text, limit);
-    if (text.size() >= limit) break;
+  std::string text;
+  text.reserve(pieces.size());
+  for (const std::size_t i : ascendingOrder(creationTimes)) {
+    const std::size_t begin = i == 0 ? 0 : pieceEnds[i - 1];
+    text.append(pieces, begin, pieceEnds[i] - begin);
   }
   return text;
 }

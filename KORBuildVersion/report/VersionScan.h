@@ -16,9 +16,9 @@ enum class ScanMode {
 /// The text piece for `mode`, every line ended by CR LF. `directory` is a plain prefix (no separator
 /// is inserted). Missing or unreadable files only shorten the text.
 ///
-/// The text is exact while it is shorter than `limit` bytes. Once it reaches `limit`, scanning stops
-/// and some text of at least `limit` bytes is returned: the caller can no longer use it anyway, and a
-/// file of gigabytes must not cost gigabytes.
+/// The text is exact while it is shorter than `limit` bytes. Once it would reach `limit`, scanning
+/// stops and some text of at least `limit` bytes is returned, of which only the length counts: the
+/// caller can no longer use it anyway, and a file of gigabytes must not cost gigabytes.
 ///   patches 10, 2 and 007  =>  "Patches installed in this flow:\r\nPatch #2\r\nPatch #007\r\nPatch #10\r\n\r\n"
 std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit);
 

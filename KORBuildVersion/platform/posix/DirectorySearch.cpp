@@ -13,70 +13,57 @@
 namespace korflowid::platform {
 namespace {
 
-/// "*" matches any run of characters, "?" any one; everything else only itself, case-sensitively,
-/// as the file system compares names. Backtracks only to the last "*", so it stays linear-ish.
-bool matchesWildcard(std::string_view pattern, std::string_view name) {
-  std::size_t p = 0, n = 0;
-  std::size_t starAt = std::string_view::npos, resumeAt = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      starAt = p++;
-      resumeAt = n;
-    } else if (starAt != std::string_view::npos) {
-      p = starAt + 1;
-      n = ++resumeAt;
-    } else {
-      return false;
-    }
+/// Whether `name` holds `segment` at `at`, "?" standing for any one character.
+bool segmentMatchesAt(std::string_view segment, std::string_view name, std::size_t at) {
+  if (at > name.size() || name.size() - at < segment.size()) return false;
+  for (std::size_t i = 0; i < segment.size(); ++i) {
+    if (segment[i] != '?' && segment[i] != name[at + i]) return false;
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
+  return true;
 }
 
-/// The name part of a search pattern, examined once per search rather than once per entry.
-class NamePattern {
- public:
-  explicit NamePattern(std::string_view pattern) : pattern_(pattern) {
-    const std::size_t star = pattern.find('*');
-    simple_ = star != std::string_view::npos && pattern.find_first_of("*?", star + 1) == std::string_view::npos &&
-              pattern.substr(0, star).find('?') == std::string_view::npos;
-    if (simple_) {
-      prefix_ = pattern.substr(0, star);
-      suffix_ = pattern.substr(star + 1);
+/// "*" matches any run of characters, "?" any one; everything else only itself, case-sensitively,
+/// as the file system compares names. The text before the first "*" must begin the name and the
+/// text after the last one must end it; each segment between stars is taken where it first fits,
+/// which never loses a match. Linear in the name for the library's one-star patterns.
+bool matchesWildcard(std::string_view pattern, std::string_view name) {
+  const std::size_t firstStar = pattern.find('*');
+  if (firstStar == std::string_view::npos) return pattern.size() == name.size() && segmentMatchesAt(pattern, name, 0);
+  const std::size_t lastStar = pattern.rfind('*');
+  const std::string_view head = pattern.substr(0, firstStar);
+  const std::string_view tail = pattern.substr(lastStar + 1);
+  if (name.size() < head.size() + tail.size() || !segmentMatchesAt(head, name, 0) ||
+      !segmentMatchesAt(tail, name, name.size() - tail.size())) {
+    return false;
+  }
+  const std::string_view between = name.substr(0, name.size() - tail.size());
+  std::size_t at = head.size();
+  std::size_t segmentStart = firstStar + 1;
+  while (segmentStart < lastStar) {
+    const std::size_t segmentEnd = pattern.find('*', segmentStart);
+    const std::string_view segment = pattern.substr(segmentStart, segmentEnd - segmentStart);
+    while (!segmentMatchesAt(segment, between, at)) {
+      if (++at > between.size()) return false;
     }
+    at += segment.size();
+    segmentStart = segmentEnd + 1;
   }
-
-  bool matches(std::string_view name) const {
-    // One "*" and no "?", as in the library's own patterns: a prefix and a suffix test decide it
-    // without walking the name, which counts in directories of thousands of entries.
-    if (!simple_) return matchesWildcard(pattern_, name);
-    return name.size() >= prefix_.size() + suffix_.size() && name.compare(0, prefix_.size(), prefix_) == 0 &&
-           name.compare(name.size() - suffix_.size(), suffix_.size(), suffix_) == 0;
-  }
-
- private:
-  std::string_view pattern_, prefix_, suffix_;
-  bool simple_ = false;
-};
+  return true;
+}
 
 /// The birth time where the file system keeps one, the modification time otherwise; the entry
 /// itself, not what a link points to, as a directory listing describes it.
-std::int32_t creationTimeOf(int directoryFd, const char* name) {
+std::int32_t creationTimeAt(const char* path) {
 #if defined(STATX_BTIME)
   struct statx info;
-  if (::statx(directoryFd, name, AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &info) == 0) {
+  if (::statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &info) == 0) {
     const auto seconds = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_mtime.tv_sec;
     return static_cast<std::int32_t>(seconds);
   }
 #endif
   // No statx (older kernels, or one that a sandbox refuses): the modification time still orders.
   struct stat status;
-  if (::fstatat(directoryFd, name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
-    return static_cast<std::int32_t>(status.st_mtime);
-  }
+  if (::lstat(path, &status) == 0) return static_cast<std::int32_t>(status.st_mtime);
   return 0;  // vanished since it was listed; opening it will fail too
 }
 
@@ -92,11 +79,11 @@ struct DirectoryCloser {
 
 }  // namespace
 
-std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes times) {
+std::vector<DirectoryMatch> findMatches(const std::string& pattern) {
   std::vector<DirectoryMatch> matches;
   const std::size_t slash = pattern.rfind('/');
   const std::string directoryPath = slash == std::string::npos ? std::string(".") : pattern.substr(0, slash + 1);
-  const NamePattern namePattern(std::string_view(pattern).substr(slash == std::string::npos ? 0 : slash + 1));
+  const std::string_view namePattern(std::string_view(pattern).substr(slash == std::string::npos ? 0 : slash + 1));
 
   std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(directoryPath.c_str()));
   if (!directory) return matches;
@@ -104,12 +91,14 @@ std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes t
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(directory.get());
     if (entry == nullptr) break;
-    if (!namePattern.matches(entry->d_name) || !isPortableName(entry->d_name)) continue;
-    const std::int32_t created =
-        times == MatchTimes::Creation ? creationTimeOf(::dirfd(directory.get()), entry->d_name) : 0;
-    matches.push_back({entry->d_name, created});
+    if (!matchesWildcard(namePattern, entry->d_name) || !isPortableName(entry->d_name)) continue;
+    matches.push_back({entry->d_name, std::nullopt});  // readdir knows no creation times
   }
   return matches;
+}
+
+std::int32_t creationTimeOf(const std::string& directory, const DirectoryMatch& match) {
+  return creationTimeAt((directory + match.name).c_str());
 }
 
 }  // namespace korflowid::platform

@@ -49,7 +49,7 @@ class SearchHandle {
 
 }  // namespace
 
-std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes times) {
+std::vector<DirectoryMatch> findMatches(const std::string& pattern) {
   std::vector<DirectoryMatch> matches;
   FindData data{};
   // Forward slashes are fine here; the pattern's letters match without regard to case, as the
@@ -57,10 +57,13 @@ std::vector<DirectoryMatch> findMatches(const std::string& pattern, MatchTimes t
   const SearchHandle search(findFirst(pattern.c_str(), &data));
   if (!search.valid()) return matches;  // no match, or no such directory
   do {
-    const std::int32_t created = times == MatchTimes::Creation ? static_cast<std::int32_t>(data.time_create) : 0;
-    matches.push_back({data.name, created});
+    matches.push_back({data.name, static_cast<std::int32_t>(data.time_create)});
   } while (findNext(search.get(), &data) == 0);
   return matches;
+}
+
+std::int32_t creationTimeOf(const std::string&, const DirectoryMatch& match) {
+  return match.creationTime.value_or(0);  // every match of this search carries it
 }
 
 }  // namespace korflowid::platform
