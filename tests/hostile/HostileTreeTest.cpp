@@ -179,60 +179,6 @@ TEST(HostileTree, FifteenHundredPatchFilesAllTakenInOrder) {
   EXPECT_EQ(text, expected);
 }
 
-TEST(HostileTree, OddBytesInLines) {
-  const std::string x199(199, 'x');
-  const struct {
-    const char* what;
-    std::string bytes;
-    std::string report;
-  } cases[] = {
-      {"zero byte cuts the line", std::string("a\0b\nnext\n", 9), "a\r\nnext\r\n\r\n"},
-      {"lone carriage returns stay", "lone\rcr\r\r\nend\r", "lone\rcr\r\r\nend\r\r\n\r\n"},
-      {"control-Z ends the file", "one\n\x1atwo\nthree\n", "one\r\n\r\n"},
-      {"control-Z mid-line", "one\ntw\x1ao\n", "one\r\ntw\r\n\r\n"},
-      {"199 characters fit", x199 + "\nafter\n", x199 + "\r\nafter\r\n\r\n"},
-      {"200 characters end the file", "before\n" + x199 + "x\nafter\n", "before\r\n\r\n"},
-      {"200 characters without line feed", "before\n" + x199 + "x", "before\r\n\r\n"},
-      {"199 characters without line feed", "before\n" + x199, "before\r\n" + x199 + "\r\n\r\n"},
-      {"199 characters with CR LF", x199 + "\r\n", x199 + "\r\n\r\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Installation tree;
-    tree.write("InstallVersions/InstallVersion_1.txt", c.bytes);
-    tree.write("InstallVersions/InstallVersion_2.txt", "");  // keeps the fallback out of it
-    const std::string text = report();
-    ASSERT_EQ(text.substr(0, 2) == "\r\n" ? text.substr(2) : text.substr(0, text.size() - 2), c.report);
-  }
-}
-
-/// Text-mode lines as the report shows them, for files of plain printable lines.
-std::string reportLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text + "\r\n";
-}
-
-TEST(HostileTree, CarriageReturnLineFeedAcrossReadBoundaries) {
-  // Lines of every length up to the limit, so that some CR LF pair straddles the reader's chunks.
-  for (unsigned seed = 1; seed <= 8; ++seed) {
-    SCOPED_TRACE(seed);
-    std::mt19937 random(seed);
-    std::vector<std::string> lines;
-    std::string bytes;
-    std::size_t reportSize = 2;
-    while (reportSize < 18000) {
-      std::string line(random() % 200, static_cast<char>('a' + random() % 26));
-      bytes += line + "\r\n";
-      reportSize += line.size() + 2;
-      lines.push_back(std::move(line));
-    }
-    Installation tree;
-    tree.write("InstallVersions/InstallVersion_1.txt", bytes);
-    EXPECT_EQ(report(), reportLines(lines));
-  }
-}
-
 TEST(HostileTree, LongAndUnusualNames) {
   Installation tree;
   const std::string longVersion = std::string(255 - 19, 'v');  // "InstallVersion_" + ".txt" make 255
