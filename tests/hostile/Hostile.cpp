@@ -1,6 +1,8 @@
 // Child-process measurement for the hostile-installation tests.
 #include "hostile/Hostile.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -70,6 +72,12 @@ std::optional<Measured> measureInChild(const std::function<std::string()>& body)
   return Measured{std::stod(message.substr(0, first)), std::stol(message.substr(first + 1, second - first - 1)),
                   message.substr(second + 1)};
 #endif
+}
+
+void expectBoundedCost(const char* what, const Measured& measured) {
+  std::printf("%s: %.4f s, peak +%ld KiB\n", what, measured.seconds, measured.peakIncreaseKiB);
+  EXPECT_LT(measured.seconds, 1.0) << what;
+  EXPECT_LT(measured.peakIncreaseKiB, 64 * 1024) << what;
 }
 
 }  // namespace korflowid::test

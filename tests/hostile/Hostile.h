@@ -71,6 +71,10 @@ struct Measured {
 /// the platform cannot fork.
 std::optional<Measured> measureInChild(const std::function<std::string()>& body);
 
+/// Prints the figures for the log and expects the bounds that every hostile input must keep: well
+/// under a second and less than 64 MiB more peak memory.
+void expectBoundedCost(const char* what, const Measured& measured);
+
 }  // namespace korflowid::test
 
 #endif  // KORFLOWID_TESTS_HOSTILE_HOSTILE_H
