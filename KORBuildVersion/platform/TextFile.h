@@ -4,8 +4,11 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace korflowid::platform {
+
+class DirectorySearch;
 
 /// Text mode: a carriage return directly before a line feed is dropped (a lone one is kept), and a
 /// byte 26 (control-Z) ends the file.
@@ -18,13 +21,19 @@ class TextFile {
 
   /// Opens `path` for reading without locking it against other processes. Anything but a regular
   /// file (a directory, FIFO, device, or a link to one) is refused, so a read can neither block nor
-  /// run without end.
+  /// run without end. ".." in the path is taken as DirectorySearch takes it.
   bool open(const std::string& path);
+
+  /// Opens the file `name` of `directory` (a path used as a prefix). Where no entry has exactly that
+  /// name, one spelled otherwise is taken, as Windows would find it: the first in name order.
+  bool open(const std::string& directory, std::string_view name);
 
   /// Up to `capacity` (at least 2) translated bytes; 0 only at the end of the file or on an error.
   std::size_t read(char* out, std::size_t capacity);
 
  private:
+  friend class DirectorySearch;  // hands over the files it opens itself
+
   int fd_ = -1;
   bool ended_ = false;
   bool heldCarriageReturn_ = false;  // the last byte of a read, until the next byte decides it
