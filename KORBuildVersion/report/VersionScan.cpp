@@ -41,15 +41,22 @@ std::string patchText(const std::string& directory, std::size_t limit) {
   if (patches.size() == 0) return {};
   if (patches.size() >= tooMany) return std::string(limit, '\n');
 
+  std::vector<std::string_view> numberTexts;
   std::vector<std::int32_t> numbers;
+  numberTexts.reserve(patches.size());
   numbers.reserve(patches.size());
-  for (std::size_t i = 0; i < patches.size(); ++i)
-    numbers.push_back(patchNumberValue(patchNumberText(patches.name(i))));
-
-  std::string text(kPatchHeading);
-  for (const std::size_t i : ascendingOrder(numbers, patches)) {
-    text.append("Patch #").append(patchNumberText(patches.name(i))).append("\r\n");
+  std::size_t size = kPatchHeading.size() + 2;
+  for (std::size_t i = 0; i < patches.size(); ++i) {
+    numberTexts.push_back(patchNumberText(patches.name(i)));
+    numbers.push_back(patchNumberValue(numberTexts.back()));
+    size += kShortestPatchLine + numberTexts.back().size();
   }
+
+  std::string text;
+  text.reserve(size);
+  text.append(kPatchHeading);
+  for (const std::size_t i : ascendingOrder(numbers, patches))
+    text.append("Patch #").append(numberTexts[i]).append("\r\n");
   text.append("\r\n");
   return text;
 }

@@ -52,6 +52,15 @@ TEST(DirectorySearch, WildcardsMatchWholeNames) {
   EXPECT_TRUE(namesFound(tree.path() + "missing/", "*").empty());
 }
 
+TEST(DirectorySearch, ListingStopsAtEnoughMatches) {
+  korflowid::test::TempTree tree;
+  for (int i = 0; i < 50; ++i) tree.write("patch_" + std::to_string(i) + ".txt", "");
+  tree.write("other.txt", "");
+  for (const std::size_t enough : {std::size_t{1}, std::size_t{49}, std::size_t{50}, std::size_t{51}}) {
+    EXPECT_EQ(DirectorySearch(tree.path(), "patch_*.txt", enough).size(), std::min<std::size_t>(enough, 50));
+  }
+}
+
 TEST(DirectorySearch, DotDotRemovesTheSegmentBeforeItInTheText) {
   const struct {
     const char* path;

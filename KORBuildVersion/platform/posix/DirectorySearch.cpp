@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/posix/FileSystem.h"
@@ -51,13 +52,15 @@ DirectorySearch::~DirectorySearch() {
 
 void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   if (handle_ == nullptr) return;
+  matches_.reserve(std::min<std::size_t>(enough, 32));  // an installation's usual count, without regrowing
   while (matches_.size() < enough) {
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(asDirectory(handle_));
     if (entry == nullptr) break;
-    if (!matchesWildcard(pattern, entry->d_name) || !isPortableName(entry->d_name)) continue;
+    const std::string_view name = entry->d_name;
+    if (!matchesWildcard(pattern, name) || !isPortableName(name)) continue;
     Match& match = matches_.emplace_back();
-    match.name = entry->d_name;
+    match.name = name;
     match.listedAsRegularFile = entry->d_type == DT_REG;  // DT_UNKNOWN on some file systems: no promise
   }
 }

@@ -10,29 +10,29 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <vector>
 
 #include "platform/DirectorySearch.h"
 
 namespace korflowid::platform {
 namespace {
 
-char upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+/// Whether two bytes are equal but for the case of an ASCII letter.
+bool sameIgnoringCase(char a, char b) {
+  const char lower = static_cast<char>(a | 0x20);
+  return a == b || ((a ^ b) == 0x20 && lower >= 'a' && lower <= 'z');
 }
 
 /// Whether `name` holds `segment` at `at`, "?" standing for any one character.
 bool segmentMatchesAt(std::string_view segment, std::string_view name, std::size_t at) {
   if (at > name.size() || name.size() - at < segment.size()) return false;
   for (std::size_t i = 0; i < segment.size(); ++i) {
-    if (segment[i] != '?' && upper(segment[i]) != upper(name[at + i])) return false;
+    if (segment[i] != '?' && !sameIgnoringCase(segment[i], name[at + i])) return false;
   }
   return true;
 }
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), sameIgnoringCase);
 }
 
 struct DirectoryCloser {
@@ -43,7 +43,10 @@ struct DirectoryCloser {
 
 std::string textualPath(std::string_view path) {
   const bool absolute = !path.empty() && path.front() == '/';
-  std::vector<std::string_view> kept;
+  std::string text(absolute ? "/" : "");
+  text.reserve(path.size() + 1);
+  std::size_t kept = 0;    // segments in `text`, each followed by "/"
+  std::size_t climbs = 0;  // of which ".." that nothing was left to remove, always the first ones
   bool endsInDirectory = false;
   for (std::size_t at = 0; at <= path.size();) {
     const std::size_t slash = std::min(path.find('/', at), path.size());
@@ -52,16 +55,18 @@ std::string textualPath(std::string_view path) {
     endsInDirectory = segment.empty() || segment == "." || segment == "..";
     if (segment.empty() || segment == ".") continue;
     if (segment != "..") {
-      kept.push_back(segment);
-    } else if (!kept.empty() && kept.back() != "..") {
-      kept.pop_back();
+      text.append(segment).push_back('/');
+      ++kept;
+    } else if (kept > climbs) {
+      text.resize(text.rfind('/', text.size() - 2) + 1);  // to the end of the segment before
+      --kept;
     } else if (!absolute) {
-      kept.push_back(segment);  // above where a relative path starts: only the file system knows
+      text.append("../");  // above where a relative path starts: only the file system knows
+      ++kept;
+      ++climbs;
     }
   }
-  std::string text = absolute ? "/" : "";
-  for (const std::string_view segment : kept) text.append(segment).append("/");
-  if (!kept.empty() && !endsInDirectory) text.pop_back();
+  if (kept > 0 && !endsInDirectory) text.pop_back();
   return text;
 }
 
