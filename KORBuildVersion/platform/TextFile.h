@@ -3,6 +3,7 @@
 #define KORFLOWID_PLATFORM_TEXTFILE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,10 @@ class TextFile {
   friend class DirectorySearch;  // hands over the files it opens itself
 
   int fd_ = -1;
+  // Where the size was known at opening, a read that reaches it ends the file: asking the system
+  // once more only to hear that nothing follows would cost as much as the read itself.
+  std::uint64_t knownSize_ = 0;  // 0: not known
+  std::uint64_t bytesRead_ = 0;
   bool ended_ = false;
   bool heldCarriageReturn_ = false;  // the last byte of a read, until the next byte decides it
 };

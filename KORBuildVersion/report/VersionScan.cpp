@@ -2,7 +2,7 @@
 #include "report/VersionScan.h"
 
 #include <algorithm>
-#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "platform/DirectorySearch.h"
@@ -16,15 +16,27 @@ constexpr std::size_t kShortestPatchLine = 9;  // "Patch #" and CR LF
 
 /// Positions 0 to keys.size() - 1 in ascending order of their keys. Equal keys (patch_5 and
 /// patch_05, or files created in the same second) come in the order NTFS lists their names, as on
-/// Windows; names are compared only for equal keys, so a sort costs no string work without them.
+/// Windows; names are compared only within runs of equal keys, so a sort without them costs no
+/// string work.
 std::vector<std::size_t> ascendingOrder(const std::vector<std::int32_t>& keys,
                                         const platform::DirectorySearch& search) {
+  // Pairs of key and position sort without a comparison function, and the position keeps the sort
+  // stable.
+  std::vector<std::pair<std::int32_t, std::size_t>> keyed(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) keyed[i] = {keys[i], i};
+  std::sort(keyed.begin(), keyed.end());
   std::vector<std::size_t> order(keys.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&keys, &search](std::size_t a, std::size_t b) {
-    if (keys[a] != keys[b]) return keys[a] < keys[b];
-    return !platform::kSearchYieldsNameOrder && platform::precedesInNameOrder(search.name(a), search.name(b));
-  });
+  for (std::size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].second;
+  if (platform::kSearchYieldsNameOrder) return order;
+
+  const auto byName = [&search](std::size_t a, std::size_t b) {
+    return platform::precedesInNameOrder(search.name(a), search.name(b));
+  };
+  for (std::size_t begin = 0, end = 0; begin < keyed.size(); begin = end) {
+    for (end = begin + 1; end < keyed.size() && keyed[end].first == keyed[begin].first;) ++end;
+    const auto first = order.begin() + static_cast<std::ptrdiff_t>(begin);
+    if (end - begin > 1) std::sort(first, first + static_cast<std::ptrdiff_t>(end - begin), byName);
+  }
   return order;
 }
 

@@ -53,12 +53,13 @@ DirectorySearch::~DirectorySearch() {
 void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   if (handle_ == nullptr) return;
   matches_.reserve(std::min<std::size_t>(enough, 32));  // an installation's usual count, without regrowing
+  const Wildcard wildcard(pattern);
   while (matches_.size() < enough) {
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(asDirectory(handle_));
     if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
-    if (!matchesWildcard(pattern, name) || !isPortableName(name)) continue;
+    if (!wildcard.matches(name) || !isPortableName(name)) continue;
     Match& match = matches_.emplace_back();
     match.name = name;
     match.listedAsRegularFile = entry->d_type == DT_REG;  // DT_UNKNOWN on some file systems: no promise
@@ -78,6 +79,7 @@ bool DirectorySearch::open(std::size_t i, TextFile& file) {
   }
   if (file.fd_ >= 0) ::close(file.fd_);
   file.fd_ = fd;
+  file.knownSize_ = facts.size;
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "platform/DirectorySearch.h"
@@ -25,6 +26,7 @@ bool sameIgnoringCase(char a, char b) {
 /// Whether `name` holds `segment` at `at`, "?" standing for any one character.
 bool segmentMatchesAt(std::string_view segment, std::string_view name, std::size_t at) {
   if (at > name.size() || name.size() - at < segment.size()) return false;
+  if (std::memcmp(name.data() + at, segment.data(), segment.size()) == 0) return true;  // spelled alike
   for (std::size_t i = 0; i < segment.size(); ++i) {
     if (segment[i] != '?' && !sameIgnoringCase(segment[i], name[at + i])) return false;
   }
@@ -73,22 +75,21 @@ std::string textualPath(std::string_view path) {
 /// The text before the first "*" must begin the name and the text after the last one must end it;
 /// each segment between stars is taken where it first fits, which never loses a match. Linear in
 /// the name for the library's one-star patterns.
-bool matchesWildcard(std::string_view pattern, std::string_view name) {
-  const std::size_t firstStar = pattern.find('*');
-  if (firstStar == std::string_view::npos) return pattern.size() == name.size() && segmentMatchesAt(pattern, name, 0);
-  const std::size_t lastStar = pattern.rfind('*');
-  const std::string_view head = pattern.substr(0, firstStar);
-  const std::string_view tail = pattern.substr(lastStar + 1);
+bool Wildcard::matches(std::string_view name) const {
+  if (firstStar_ == std::string_view::npos)
+    return pattern_.size() == name.size() && segmentMatchesAt(pattern_, name, 0);
+  const std::string_view head = pattern_.substr(0, firstStar_);
+  const std::string_view tail = pattern_.substr(lastStar_ + 1);
   if (name.size() < head.size() + tail.size() || !segmentMatchesAt(head, name, 0) ||
       !segmentMatchesAt(tail, name, name.size() - tail.size())) {
     return false;
   }
   const std::string_view between = name.substr(0, name.size() - tail.size());
   std::size_t at = head.size();
-  std::size_t segmentStart = firstStar + 1;
-  while (segmentStart < lastStar) {
-    const std::size_t segmentEnd = pattern.find('*', segmentStart);
-    const std::string_view segment = pattern.substr(segmentStart, segmentEnd - segmentStart);
+  std::size_t segmentStart = firstStar_ + 1;
+  while (segmentStart < lastStar_) {
+    const std::size_t segmentEnd = pattern_.find('*', segmentStart);
+    const std::string_view segment = pattern_.substr(segmentStart, segmentEnd - segmentStart);
     while (!segmentMatchesAt(segment, between, at)) {
       if (++at > between.size()) return false;
     }
@@ -121,10 +122,11 @@ std::string otherSpelling(const std::string& directory, std::string_view name) {
 bool factsAt(int directory, const char* name, int flags, FileFacts& facts) {
 #if defined(STATX_BTIME)
   struct statx info;
-  if (::statx(directory, name, flags, STATX_TYPE | STATX_BTIME | STATX_MTIME, &info) == 0) {
+  if (::statx(directory, name, flags, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME, &info) == 0) {
     facts.regularFile = (info.stx_mask & STATX_TYPE) != 0 && S_ISREG(info.stx_mode);
     const auto seconds = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_mtime.tv_sec;
     facts.creationTime = static_cast<std::int32_t>(seconds);
+    facts.size = (info.stx_mask & STATX_SIZE) ? info.stx_size : 0;
     return true;
   }
 #endif
@@ -133,6 +135,7 @@ bool factsAt(int directory, const char* name, int flags, FileFacts& facts) {
   if (::fstatat(directory, name, &status, flags) != 0) return false;
   facts.regularFile = S_ISREG(status.st_mode);
   facts.creationTime = static_cast<std::int32_t>(status.st_mtime);
+  facts.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
   return true;
 }
 

@@ -17,9 +17,19 @@ namespace korflowid::platform {
 ///   "kor/../patch_1.txt"  =>  "patch_1.txt"
 std::string textualPath(std::string_view path);
 
-/// Whether `name` matches `pattern`: "*" any run of characters, "?" any one, letters without regard
-/// to ASCII case, everything else only itself.
-bool matchesWildcard(std::string_view pattern, std::string_view name);
+/// A wildcard pattern, taken apart once to match many names: "*" any run of characters, "?" any
+/// one, letters without regard to ASCII case, everything else only itself.
+class Wildcard {
+ public:
+  explicit Wildcard(std::string_view pattern)
+      : pattern_(pattern), firstStar_(pattern.find('*')), lastStar_(pattern.rfind('*')) {}
+  bool matches(std::string_view name) const;
+
+ private:
+  std::string_view pattern_;
+  std::size_t firstStar_;  // npos when there is no star
+  std::size_t lastStar_;
+};
 
 /// Names with control characters cannot exist on Windows, where installation trees are made; here a
 /// line break in a name would let a file name forge a line of the report.
@@ -34,6 +44,7 @@ std::string otherSpelling(const std::string& directory, std::string_view name);
 struct FileFacts {
   bool regularFile = false;
   std::int32_t creationTime = 0;  // the birth time where the file system keeps one, else the modification time
+  std::uint64_t size = 0;         // in bytes; 0 also where unknown
 };
 
 /// The facts of `name` relative to the directory descriptor `directory`, as fstatat takes them
