@@ -70,6 +70,7 @@ inline bool precedesInNameOrder(std::string_view a, std::string_view b) {
   const auto upper = [](char c) { return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); };
   const std::size_t common = a.size() < b.size() ? a.size() : b.size();
   for (std::size_t i = 0; i < common; ++i) {
+    if (a[i] == b[i]) continue;  // the usual long shared prefix ("InstallVersion_") costs no case work
     if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]);
   }
   if (a.size() != b.size()) return a.size() < b.size();
