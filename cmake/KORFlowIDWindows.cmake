@@ -1,0 +1,39 @@
+# What the Windows build adds to a module: the names an MSVC-built caller links against, with an
+# import library in Microsoft's format.
+
+set(KORFLOWID_CMAKE_HELPERS ${CMAKE_CURRENT_LIST_DIR})
+
+# MinGW exports the GCC names of the header's functions. The module-definition file generated from
+# the header adds each MSVC name as an alias of the same function, and llvm-dlltool makes the import
+# library that MSVC's linker (and lld-link) reads: KORFlowID.lib beside libKORFlowID.dll.a.
+function(korflowid_add_msvc_names target header)
+  find_program(KORFLOWID_CLANG NAMES clang++ clang++-14 clang clang-14
+               DOC "clang, which parses the public header as an MSVC caller would")
+  find_program(KORFLOWID_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 DOC "llvm-dlltool, which writes KORFlowID.lib")
+  if(NOT KORFLOWID_CLANG OR NOT KORFLOWID_DLLTOOL)
+    message(FATAL_ERROR "The Windows build exports the names MSVC-built callers use and needs clang and "
+                        "llvm-dlltool for them (Debian: apt-get install clang llvm).")
+  endif()
+  set(def ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
+  set(msvc_def ${CMAKE_CURRENT_BINARY_DIR}/${target}-msvc.def)
+  set(script ${KORFLOWID_CMAKE_HELPERS}/KORFlowIDModuleDefinition.cmake)
+  add_custom_command(
+    OUTPUT ${def} ${msvc_def}
+    COMMAND ${CMAKE_COMMAND} -DCLANG=${KORFLOWID_CLANG} -DHEADER=${header} -DDEF=${def} -DMSVC_DEF=${msvc_def}
+            -DDLL_NAME=${target}.dll -P ${script}
+    DEPENDS ${header} ${script}
+    COMMENT "Export names of ${target}.dll from ${header}"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${def})
+
+  # After every link of the DLL, so that the two import libraries never describe different modules.
+  set(import_library ${CMAKE_CURRENT_BINARY_DIR}/${target}.lib)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${KORFLOWID_DLLTOOL} -m i386:x86-64 -D ${target}.dll -d ${msvc_def} -l ${import_library}
+    COMMENT "Import library ${target}.lib for MSVC-built callers"
+    VERBATIM)
+  set_target_properties(${target} PROPERTIES
+    KORFLOWID_MSVC_IMPORT_LIBRARY ${import_library}
+    KORFLOWID_MSVC_IMPORT_DEFINITION ${msvc_def})
+  install(FILES ${import_library} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+endfunction()
