@@ -1,7 +1,20 @@
 # What the Windows build adds to a module: the names an MSVC-built caller links against, with an
-# import library in Microsoft's format.
+# import library in Microsoft's format, and stripping on install.
 
 set(KORFLOWID_CMAKE_HELPERS ${CMAKE_CURRENT_LIST_DIR})
+
+# Strips the installed file of `target`; the build tree keeps its debug information.
+function(korflowid_strip_on_install target)
+  if(NOT CMAKE_STRIP)
+    return()
+  endif()
+  set(installed "${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:${target}>")
+  if(NOT IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}")
+    set(installed "\${CMAKE_INSTALL_PREFIX}/${installed}")
+  endif()
+  install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-all \"\$ENV{DESTDIR}${installed}\"
+                                COMMAND_ERROR_IS_FATAL ANY)")
+endfunction()
 
 # MinGW exports the GCC names of the header's functions. The module-definition file generated from
 # the header adds each MSVC name as an alias of the same function, and llvm-dlltool makes the import
