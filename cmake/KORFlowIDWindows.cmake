@@ -1,7 +1,24 @@
-# What the Windows build adds to a module: the names an MSVC-built caller links against, with an
-# import library in Microsoft's format, and stripping on install.
+# What the Windows build adds to a module: a version resource, the names an MSVC-built caller links
+# against with an import library in Microsoft's format, and stripping on install.
 
 set(KORFLOWID_CMAKE_HELPERS ${CMAKE_CURRENT_LIST_DIR})
+
+# A VERSIONINFO resource for `target`, so that Explorer, installers and support staff can read which
+# release a file is without loading it.
+function(korflowid_add_version_resource target original_filename description)
+  set(rc_original_filename ${original_filename})
+  set(rc_description ${description})
+  get_filename_component(rc_internal_name ${original_filename} NAME_WE)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(rc_file_type VFT_APP)
+  else()
+    set(rc_file_type VFT_DLL)
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${KORFLOWID_CMAKE_HELPERS}/KORFlowIDVersion.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
 
 # Strips the installed file of `target`; the build tree keeps its debug information.
 function(korflowid_strip_on_install target)
