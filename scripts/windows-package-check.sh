@@ -50,7 +50,8 @@ run() { KOR_HOME=$home "$wine64" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 # A MinGW program through the CMake package. The toolchain confines package searches to MinGW's root,
 # so the package is named by its folder.
 cmake -S tests/consumer -B "$work/mingw" --toolchain "$PWD/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DKORFlowID_DIR="$unpacked/lib/cmake/KORFlowID" >"$work/mingw.log" 2>&1 || { cat "$work/mingw.log"; fail "configure"; }
+  -DKORFlowID_DIR="$unpacked/lib/cmake/KORFlowID" >"$work/mingw.log" 2>&1 ||
+  { cat "$work/mingw.log"; fail "MinGW consumer configure"; }
 cmake --build "$work/mingw" >>"$work/mingw.log" 2>&1 || { cat "$work/mingw.log"; fail "MinGW consumer build"; }
 cp "$dll" "$work/mingw/bin/"
 output=$(run "$work/mingw/bin/korflowid_consumer.exe")

@@ -68,25 +68,33 @@ endfunction()
 
 # Both overloads of KORFlowID, a free function and class members, each with the GCC name of the
 # function with the same parameters.
-check_variant(public-header "" 14
-  "?KORFlowID@@YAPEADXZ=_Z9KORFlowIDv;?KORFlowID@@YAIPEADI@Z=_Z9KORFlowIDPcj;?getKORRoot@@YAIPEADI@Z=_Z10getKORRootPcj;?GetFlowId@KORFlow@@SA?AW4FlowId@1@XZ=_ZN7KORFlow9GetFlowIdEv;?GetAbbreviatedFlowName@KORFlow@@SAPEADPEADI@Z=_ZN7KORFlow22GetAbbreviatedFlowNameEPcj"
-  "")
+set(present
+  "?KORFlowID@@YAPEADXZ=_Z9KORFlowIDv"
+  "?KORFlowID@@YAIPEADI@Z=_Z9KORFlowIDPcj"
+  "?getKORRoot@@YAIPEADI@Z=_Z10getKORRootPcj"
+  "?GetFlowId@KORFlow@@SA?AW4FlowId@1@XZ=_ZN7KORFlow9GetFlowIdEv"
+  "?GetAbbreviatedFlowName@KORFlow@@SAPEADPEADI@Z=_ZN7KORFlow22GetAbbreviatedFlowNameEPcj")
+check_variant(public-header "" 14 "${present}" "")
 
 # A function added to the header, free or in the class, is exported under both names at once.
-check_variant(added-exports
-  "KORFLOWID_API char* KORFlowID();=>KORFLOWID_API char* KORFlowID();\nKORFLOWID_API int korflowidExtra(long value);|KORFLOWID_API static FlowId GetFlowId();=>KORFLOWID_API static FlowId GetFlowId();\n  KORFLOWID_API static void GetNothing(const char* text);"
-  16
-  "?korflowidExtra@@YAHJ@Z=_Z14korflowidExtral;?GetNothing@KORFlow@@SAXPEBD@Z=_ZN7KORFlow10GetNothingEPKc"
-  "")
+set(free_function "KORFLOWID_API char* KORFlowID();")
+set(member "KORFLOWID_API static FlowId GetFlowId();")
+string(CONCAT edits
+  "${free_function}=>${free_function}\nKORFLOWID_API int korflowidExtra(long value);|"
+  "${member}=>${member}\n  KORFLOWID_API static void GetNothing(const char* text);")
+set(present
+  "?korflowidExtra@@YAHJ@Z=_Z14korflowidExtral"
+  "?GetNothing@KORFlow@@SAXPEBD@Z=_ZN7KORFlow10GetNothingEPKc")
+check_variant(added-exports "${edits}" 16 "${present}" "")
 
 # A changed parameter type changes both names; the old ones go.
-check_variant(changed-parameter
-  "KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned int size);=>KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned long long size);"
-  14
-  "?getKORRoot@@YAIPEAD_K@Z=_Z10getKORRootPcy"
-  "?getKORRoot@@YAIPEADI@Z=_Z10getKORRootPcj")
+set(declaration "KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned int size);")
+string(REPLACE "unsigned int size" "unsigned long long size" changed "${declaration}")
+check_variant(changed-parameter "${declaration}=>${changed}" 14
+  "?getKORRoot@@YAIPEAD_K@Z=_Z10getKORRootPcy" "?getKORRoot@@YAIPEADI@Z=_Z10getKORRootPcj")
 
 # Declarations that are not exported (an inline helper, a class member without the macro) get no alias.
-check_variant(not-exported
-  "KORFLOWID_API char* KORFlowID();=>KORFLOWID_API char* KORFlowID();\ninline int korflowidInline() { return 1; }\nint korflowidPlain(int);|KORFLOWID_API static FlowId GetFlowId();=>KORFLOWID_API static FlowId GetFlowId();\n  static int Helper();"
-  14 "" "")
+string(CONCAT edits
+  "${free_function}=>${free_function}\ninline int korflowidInline() { return 1; }\nint korflowidPlain(int);|"
+  "${member}=>${member}\n  static int Helper();")
+check_variant(not-exported "${edits}" 14 "" "")
