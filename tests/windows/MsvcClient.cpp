@@ -32,12 +32,10 @@ extern "C" void mainCRTStartup() {
   const unsigned int codeLength = KORFlowID(code, sizeof code);
   printf("flow code %s %u\n", code, codeLength);
 
-  const LineGetter lines[] = {{"install id", KORFlow::GetInstallId},
-                              {"access date", KORFlow::GetExactAccessDate},
-                              {"flow id", KORFlow::GetFlowId_fromFile},
-                              {"full flow name", KORFlow::GetFullFlowName},
-                              {"update name", KORFlow::GetUpdateName},
-                              {"abbreviated", KORFlow::GetAbbreviatedFlowName}};
+  const LineGetter lines[] = {
+      {"install id", KORFlow::GetInstallId},    {"access date", KORFlow::GetExactAccessDate},
+      {"flow id", KORFlow::GetFlowId_fromFile}, {"full flow name", KORFlow::GetFullFlowName},
+      {"update name", KORFlow::GetUpdateName},  {"abbreviated", KORFlow::GetAbbreviatedFlowName}};
   for (const LineGetter& line : lines) {
     char buffer[256] = {};
     printf("%s: %s", line.name, line.get(buffer, sizeof buffer - 1));

@@ -36,8 +36,7 @@ std::string stringValue(std::vector<char>& data, const char* key) {
   }
   const auto* translation = static_cast<const Translation*>(found);
   char path[128];
-  std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translation->language, translation->codePage,
-                key);
+  std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translation->language, translation->codePage, key);
   if (!::VerQueryValueA(data.data(), path, &found, &size) || size == 0) return "(absent)";
   return static_cast<const char*>(found);
 }
