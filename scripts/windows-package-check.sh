@@ -45,7 +45,7 @@ imports=$(x86_64-w64-mingw32-objdump -p "$dll" | sed -n 's/^\tDLL Name: //p' | L
 echo "KORFlowID.dll in the package: $size bytes, imports $imports"
 
 home=$(printf 'Z:%s' "$PWD/examples/RJGQ.2.1/kor" | tr '/' '\\')
-run() { KOR_HOME=$home "$wine64" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+run() { KOR_HOME=$home "$wine64" "$@" </dev/null 2>"$work/wine.log" | tr -d '\r'; }
 
 # A MinGW program through the CMake package. The toolchain confines package searches to MinGW's root,
 # so the package is named by its folder.
@@ -54,7 +54,7 @@ cmake -S tests/consumer -B "$work/mingw" --toolchain "$PWD/cmake/mingw-w64.cmake
   { cat "$work/mingw.log"; fail "MinGW consumer configure"; }
 cmake --build "$work/mingw" >>"$work/mingw.log" 2>&1 || { cat "$work/mingw.log"; fail "MinGW consumer build"; }
 cp "$dll" "$work/mingw/bin/"
-output=$(run "$work/mingw/bin/korflowid_consumer.exe")
+output=$(run "$work/mingw/bin/korflowid_consumer.exe") || fail "MinGW consumer failed: $(cat "$work/wine.log")"
 [ "$output" = $'RJ GQ.2.1\nInstall Id: 20240611-RJ-004711' ] || fail "MinGW consumer printed:"$'\n'"$output"
 
 # An MSVC-built program from the package's header and KORFlowID.lib.
@@ -64,7 +64,7 @@ clang++ --target=x86_64-pc-windows-msvc -ffreestanding -fno-exceptions -std=c++1
 lld-link /nologo /entry:mainCRTStartup /subsystem:console /out:"$work/msvc/client.exe" "$work/msvc/client.obj" \
   "$unpacked/lib/KORFlowID.lib" /usr/x86_64-w64-mingw32/lib/libmsvcrt.a /usr/x86_64-w64-mingw32/lib/libkernel32.a
 cp "$dll" "$work/msvc/"
-output=$(run "$work/msvc/client.exe")
+output=$(run "$work/msvc/client.exe") || fail "MSVC-built client failed: $(cat "$work/wine.log")"
 expected_output=$(cat "$build/tests/windows/MsvcClientExpected.txt")
 [ "$output" = "$expected_output" ] || fail "MSVC-built client printed:"$'\n'"$output"
 echo "windows package: MinGW (CMake package) and MSVC-built (KORFlowID.lib) programs run from the unpacked ZIP"
