@@ -10,9 +10,6 @@
 namespace korflowid::tool {
 namespace {
 
-// The report is shorter than this, and so is every line cut out of it, line feed included.
-constexpr unsigned int kReportLimit = 20000;
-
 using LineGetter = char* (*)(char*, unsigned int);
 
 /// The getter's text without its line feed; without `label` and the blanks after it when given.
@@ -109,16 +106,19 @@ Installation readInstallation() {
 
     std::vector<char> report(kReportLimit + 1, '\0');
     found.report = KORFlow::GetVersionText(report.data(), kReportLimit);
-    values[valueIndex("install-id")] = lineFrom(&KORFlow::GetInstallId, "Install Id:");
-    values[valueIndex("access-date")] = lineFrom(&KORFlow::GetExactAccessDate, "Exact Access Date:");
-    values[valueIndex("flow-id")] = lineFrom(&KORFlow::GetFlowId_fromFile, "Flow Id:");
+    const auto labelled = [&](std::string_view key, LineGetter getter) {
+      values[valueIndex(key)] = lineFrom(getter, kValueKinds[valueIndex(key)].label);
+    };
+    labelled("install-id", &KORFlow::GetInstallId);
+    labelled("access-date", &KORFlow::GetExactAccessDate);
+    labelled("flow-id", &KORFlow::GetFlowId_fromFile);
+    labelled("full-flow-name", &KORFlow::GetFullFlowName);
     auto& fullName = values[valueIndex("full-flow-name")];
-    fullName = lineFrom(&KORFlow::GetFullFlowName, "Full Flow Name:");
     // Empty is a real answer here: a full name that is the long flow name and nothing more.
     if (fullName) {
       values[valueIndex("abbreviated-flow-name")] = lineFrom(&KORFlow::GetAbbreviatedFlowName, {}).value_or("");
     }
-    values[valueIndex("update-name")] = lineFrom(&KORFlow::GetUpdateName, "UPDATE Name:");
+    labelled("update-name", &KORFlow::GetUpdateName);
   });
   found.messages = linesOf(captured);
   found.patches = patchesIn(found.report);
