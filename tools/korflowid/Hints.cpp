@@ -73,7 +73,7 @@ const Entry* entryNamed(const std::vector<Entry>& entries, std::string_view name
 /// What the report is made from, as far as names, types and sizes tell.
 struct TreeLook {
   bool exists = false;
-  bool versionDirectory = false;
+  std::string versionDirectory;  // as spelled on disk; empty when there is none
   std::size_t versionFiles = 0;
   std::uintmax_t versionBytes = 0;
   std::optional<std::uintmax_t> fallbackBytes;  // InstallVersion.txt, when there is such a file
@@ -100,7 +100,7 @@ TreeLook lookAt(const fs::path& root) {
   if (!look.exists) return look;
   const std::vector<Entry> entries = entriesOf(root);
   if (const Entry* versions = entryNamed(entries, "InstallVersions"); versions != nullptr && versions->directory) {
-    look.versionDirectory = true;
+    look.versionDirectory = versions->name;
     for (const Entry& entry : entriesOf(root / versions->name)) {
       if (!matchesWildcard(entry.name, "InstallVersion_", ".txt")) continue;
       ++look.versionFiles;
@@ -206,10 +206,9 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
   const fs::path root = fs::path(installation.value("root").value_or("")).lexically_normal();
   const std::string shown = shownDirectory(root);
   const TreeLook look = lookAt(root);
-  const std::string versionDirectory = shown + "InstallVersions/";
   const std::string noVersionText =
-      (look.versionDirectory ? versionDirectory + " holds no InstallVersion_*.txt"
-                             : shown + " holds no InstallVersions/") +
+      (look.versionDirectory.empty() ? shown + " holds no InstallVersions/"
+                                     : shown + look.versionDirectory + "/ holds no InstallVersion_*.txt") +
       " and there is no InstallVersion.txt";
   if (installation.report.empty()) {
     if (!look.exists) {
