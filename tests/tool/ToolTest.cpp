@@ -271,36 +271,42 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
     std::function<void(const TempTree&)> build;
     std::vector<std::string> hints;  // "@" stands for the tree's directory
   } cases[] = {
-      {"complete installation", "RJGQ.2.1/kor",
+      {"complete installation",
+       "RJGQ.2.1/kor",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", allLabels);
        },
        {}},
-      {"the fallback file alone", "RJGQ.2.1/kor",
+      {"the fallback file alone",
+       "RJGQ.2.1/kor",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.write("RJGQ.2.1/InstallVersion.txt", allLabels);
        },
        {}},
-      {"wrong KOR_HOME", "nowhere/kor", [](const TempTree&) {},
-       {"KOR_HOME names a directory that does not exist",
-        "no known flow marker in the flow directory name 'nowhere'",
+      {"wrong KOR_HOME",
+       "nowhere/kor",
+       [](const TempTree&) {},
+       {"KOR_HOME names a directory that does not exist", "no known flow marker in the flow directory name 'nowhere'",
         "the release in 'nowhere' is not one the library knows", "no report: @nowhere/ does not exist"}},
-      {"unknown release", "RJGQ.2.3/kor",
+      {"unknown release",
+       "RJGQ.2.3/kor",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.3/kor");
          t.write("RJGQ.2.3/InstallVersions/InstallVersion_1.txt", allLabels);
        },
        {"the release in 'RJGQ.2.3' is not one the library knows"}},
-      {"a marker only the flow code knows", "zTorvikGQ.2/kor",
+      {"a marker only the flow code knows",
+       "zTorvikGQ.2/kor",
        [&](const TempTree& t) {
          t.makeDirectory("zTorvikGQ.2/kor");
          t.write("zTorvikGQ.2/InstallVersions/InstallVersion_1.txt", allLabels);
        },
        {"the flow directory name 'zTorvikGQ.2' gives the flow code 'zTorvik', which names no known flow",
         "the release in 'zTorvikGQ.2' is not one the library knows"}},
-      {"trailing separator", "RJGQ.2.1/kor/",
+      {"trailing separator",
+       "RJGQ.2.1/kor/",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", allLabels);
@@ -308,7 +314,8 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
        {"no known flow marker in the flow directory name 'kor'",
         "KOR_HOME ends with a separator, so the flow directory name is that of its last directory",
         "the release in 'kor' is not one the library knows"}},
-      {"a climb inside KOR_HOME", "x/y/../RJGQ.2.1/kor",
+      {"a climb inside KOR_HOME",
+       "x/y/../RJGQ.2.1/kor",
        [&](const TempTree& t) {
          t.makeDirectory("x/y");
          t.makeDirectory("x/RJGQ.2.1/kor");
@@ -317,47 +324,56 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
        {"no known flow marker in the flow directory name 'x'",
         "KOR_HOME holds '/..': the flow directory name is read from the text before it",
         "the release in 'x' is not one the library knows"}},
-      {"empty flow directory name", "RJGQ.2.1//kor",
+      {"empty flow directory name",
+       "RJGQ.2.1//kor",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", allLabels);
        },
        {"the flow directory name is empty: KOR_HOME needs a named directory above its last one"}},
-      {"nothing to read", "RJGQ.2.1/kor", [](const TempTree& t) { t.makeDirectory("RJGQ.2.1/kor"); },
+      {"nothing to read",
+       "RJGQ.2.1/kor",
+       [](const TempTree& t) { t.makeDirectory("RJGQ.2.1/kor"); },
        {"no report: @RJGQ.2.1/ holds no InstallVersions/ and there is no InstallVersion.txt"}},
-      {"empty version directory, in another case", "RJGQ.2.1/kor",
+      {"empty version directory, in another case",
+       "RJGQ.2.1/kor",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.makeDirectory("RJGQ.2.1/installversions");
          t.write("RJGQ.2.1/installversions/InstallVersion_1.md", allLabels);
        },
        {"no report: @RJGQ.2.1/installversions/ holds no InstallVersion_*.txt and there is no InstallVersion.txt"}},
-      {"patches only", "RJGQ.2.1/kor",
+      {"patches only",
+       "RJGQ.2.1/kor",
        [](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.write("RJGQ.2.1/patch_3.txt", "");
        },
        {"the report lists patches only: @RJGQ.2.1/ holds no InstallVersions/ and there is no InstallVersion.txt"}},
-      {"report too long", "RJGQ.2.1/kor",
+      {"report too long",
+       "RJGQ.2.1/kor",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", tooLong);
        },
        {"the report would reach the 20000-byte limit (version files hold 23,410 bytes)"}},
-      {"labels missing", "RJGQ.2.1/kor",
+      {"labels missing",
+       "RJGQ.2.1/kor",
        [](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", "Install Id: 7\r\nFlow Id: RJ\r\n");
        },
        {"the report holds no 'Exact Access Date:', 'Full Flow Name:' or 'UPDATE Name:'"}},
-      {"a label in another case", "RJGQ.2.1/kor",
+      {"a label in another case",
+       "RJGQ.2.1/kor",
        [&](const TempTree& t) {
          t.makeDirectory("RJGQ.2.1/kor");
          std::string labels = allLabels;
          labels.replace(labels.find("UPDATE Name:"), 12, "update name:");
          t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", labels);
        },
-       {"the report holds no 'UPDATE Name:'", "the report holds 'update name:', but labels count only as 'UPDATE Name:'"}},
+       {"the report holds no 'UPDATE Name:'",
+        "the report holds 'update name:', but labels count only as 'UPDATE Name:'"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -234,8 +234,8 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
     const auto at = std::search(installation.report.begin(), installation.report.end(), label.begin(), label.end(),
                                 [](char a, char b) { return upperCase(a) == upperCase(b); });
     if (at == installation.report.end()) continue;
-    hints.push_back("the report holds " + inQuotes(std::string_view(&*at, label.size())) + ", but labels count only as " +
-                    inQuotes(label));
+    hints.push_back("the report holds " + inQuotes(std::string_view(&*at, label.size())) +
+                    ", but labels count only as " + inQuotes(label));
   }
 }
 
