@@ -357,6 +357,14 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
          t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", tooLong);
        },
        {"the report would reach the 20000-byte limit (version files hold 23,410 bytes)"}},
+      {"no line read from the version files",
+       "RJGQ.2.1/kor",
+       [](const TempTree& t) {
+         t.makeDirectory("RJGQ.2.1/kor");
+         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", std::string(250, 'x') + "\r\nInstall Id: 7\r\n");
+         t.write("RJGQ.2.1/patch_3.txt", "");
+       },
+       {"no line of 1 version file (267 bytes) reached the report"}},
       {"labels missing",
        "RJGQ.2.1/kor",
        [](const TempTree& t) {

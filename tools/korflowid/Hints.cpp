@@ -124,6 +124,10 @@ std::string withThousands(std::uintmax_t number) {
   return digits;
 }
 
+std::string counted(std::size_t count, const std::string& noun) {
+  return withThousands(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::string inQuotes(std::string_view text) {
   return "'" + std::string(text) + "'";
 }
@@ -222,6 +226,16 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
   }
   if (!look.hasVersionText()) {
     hints.push_back("the report lists patches only: " + noVersionText);
+    return;
+  }
+  // Version files that give only empty lines: empty, or cut short at a first line too long to read.
+  const std::size_t firstText = installation.report.find_first_not_of("\r\n");
+  if (firstText == std::string::npos || firstText == installation.report.rfind(kPatchHeading)) {
+    const std::string files =
+        look.versionFiles > 0
+            ? counted(look.versionFiles, "version file") + " (" + withThousands(look.versionBytes) + " bytes)"
+            : "InstallVersion.txt (" + withThousands(*look.fallbackBytes) + " bytes)";
+    hints.push_back("no line of " + files + " reached the report");
     return;
   }
   std::string missing = "the report holds no ";

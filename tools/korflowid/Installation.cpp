@@ -74,15 +74,14 @@ std::size_t valueIndex(std::string_view key) {
 }
 
 std::vector<std::string> patchesIn(std::string_view report) {
-  constexpr std::string_view kHeading = "Patches installed in this flow:\r\n";
   constexpr std::string_view kPrefix = "Patch #";
   // The block closes the report: heading, "Patch #" lines, an empty line. A version file may quote
   // the heading, so only the last one that starts a line is a candidate, and it must end the text.
-  std::size_t at = report.rfind(kHeading);
-  while (at != std::string_view::npos && at > 0 && report[at - 1] != '\n') at = report.rfind(kHeading, at - 1);
+  std::size_t at = report.rfind(kPatchHeading);
+  while (at != std::string_view::npos && at > 0 && report[at - 1] != '\n') at = report.rfind(kPatchHeading, at - 1);
   std::vector<std::string> patches;
   if (at == std::string_view::npos) return patches;
-  std::size_t line = at + kHeading.size();
+  std::size_t line = at + kPatchHeading.size();
   for (std::size_t end; report.compare(line, kPrefix.size(), kPrefix) == 0; line = end + 2) {
     end = report.find("\r\n", line);
     if (end == std::string_view::npos) return {};

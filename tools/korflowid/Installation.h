@@ -15,6 +15,9 @@ enum class Location { Found, HomeMissing, RootNotReducible };
 /// The report is shorter than this, and so is every line cut out of it, line feed included.
 inline constexpr unsigned int kReportLimit = 20000;
 
+/// The line that opens the report's closing block of patches.
+inline constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
+
 /// The values the tool shows, in the order of the summary. `key` is the --field name and the JSON key;
 /// `label` starts the report line that a labelled value comes from.
 struct ValueKind {
