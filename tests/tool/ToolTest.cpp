@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -258,135 +257,90 @@ TEST(Tool, HelpNamesEveryFieldAndExitStatus) {
 }
 
 TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
-  const std::string allLabels =
+  const std::string labels =
       "Install Id: 7\r\nExact Access Date: today\r\nFlow Id: RJ\r\n"
       "Full Flow Name: Vantorium Enterprise RJ Design Flow\r\nUPDATE Name: U1\r\n";
-  std::string tooLong;
+  std::string lowerCaseLabel = labels;
+  lowerCaseLabel.replace(lowerCaseLabel.find("UPDATE Name:"), 12, "update name:");
+  std::string tooLong;  // 23,410 bytes of short lines, so the whole file would be read
   while (tooLong.size() < 23400) tooLong += std::string(99, 'x') + "\n";
-  tooLong += "123456789\n";  // 23,410 bytes of short lines, so the whole file would be read
+  tooLong += "123456789\n";
+  const std::string version = "RJGQ.2.1/InstallVersions/InstallVersion_1.txt";
 
   const struct {
     const char* what;
-    std::string home;  // below the tree
-    std::function<void(const TempTree&)> build;
-    std::vector<std::string> hints;  // "@" stands for the tree's directory
+    std::string home;                                          // below the tree
+    std::vector<std::pair<std::string, std::string>> entries;  // a name ending in "/" is a directory
+    std::vector<std::string> hints;                            // "@" stands for the tree's directory
   } cases[] = {
-      {"complete installation",
-       "RJGQ.2.1/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", allLabels);
-       },
-       {}},
-      {"the fallback file alone",
-       "RJGQ.2.1/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/InstallVersion.txt", allLabels);
-       },
-       {}},
+      {"complete installation", "RJGQ.2.1/kor", {{"RJGQ.2.1/kor/", ""}, {version, labels}}, {}},
+      {"the fallback file alone", "RJGQ.2.1/kor", {{"RJGQ.2.1/kor/", ""}, {"RJGQ.2.1/InstallVersion.txt", labels}}, {}},
       {"wrong KOR_HOME",
        "nowhere/kor",
-       [](const TempTree&) {},
+       {},
        {"KOR_HOME names a directory that does not exist", "no known flow marker in the flow directory name 'nowhere'",
         "the release in 'nowhere' is not one the library knows", "no report: @nowhere/ does not exist"}},
       {"unknown release",
        "RJGQ.2.3/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.3/kor");
-         t.write("RJGQ.2.3/InstallVersions/InstallVersion_1.txt", allLabels);
-       },
+       {{"RJGQ.2.3/kor/", ""}, {"RJGQ.2.3/InstallVersions/InstallVersion_1.txt", labels}},
        {"the release in 'RJGQ.2.3' is not one the library knows"}},
       {"a marker only the flow code knows",
        "zTorvikGQ.2/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("zTorvikGQ.2/kor");
-         t.write("zTorvikGQ.2/InstallVersions/InstallVersion_1.txt", allLabels);
-       },
+       {{"zTorvikGQ.2/kor/", ""}, {"zTorvikGQ.2/InstallVersions/InstallVersion_1.txt", labels}},
        {"the flow directory name 'zTorvikGQ.2' gives the flow code 'zTorvik', which names no known flow",
         "the release in 'zTorvikGQ.2' is not one the library knows"}},
       {"trailing separator",
        "RJGQ.2.1/kor/",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", allLabels);
-       },
+       {{"RJGQ.2.1/kor/", ""}, {version, labels}},
        {"no known flow marker in the flow directory name 'kor'",
         "KOR_HOME ends with a separator, so the flow directory name is that of its last directory",
         "the release in 'kor' is not one the library knows"}},
       {"a climb inside KOR_HOME",
        "x/y/../RJGQ.2.1/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("x/y");
-         t.makeDirectory("x/RJGQ.2.1/kor");
-         t.write("x/RJGQ.2.1/InstallVersions/InstallVersion_1.txt", allLabels);
-       },
+       {{"x/y/", ""}, {"x/RJGQ.2.1/kor/", ""}, {"x/" + version, labels}},
        {"no known flow marker in the flow directory name 'x'",
         "KOR_HOME holds '/..': the flow directory name is read from the text before it",
         "the release in 'x' is not one the library knows"}},
       {"empty flow directory name",
        "RJGQ.2.1//kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", allLabels);
-       },
+       {{"RJGQ.2.1/kor/", ""}, {version, labels}},
        {"the flow directory name is empty: KOR_HOME needs a named directory above its last one"}},
       {"nothing to read",
        "RJGQ.2.1/kor",
-       [](const TempTree& t) { t.makeDirectory("RJGQ.2.1/kor"); },
+       {{"RJGQ.2.1/kor/", ""}},
        {"no report: @RJGQ.2.1/ holds no InstallVersions/ and there is no InstallVersion.txt"}},
       {"empty version directory, in another case",
        "RJGQ.2.1/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.makeDirectory("RJGQ.2.1/installversions");
-         t.write("RJGQ.2.1/installversions/InstallVersion_1.md", allLabels);
-       },
+       {{"RJGQ.2.1/kor/", ""}, {"RJGQ.2.1/installversions/InstallVersion_1.md", labels}},
        {"no report: @RJGQ.2.1/installversions/ holds no InstallVersion_*.txt and there is no InstallVersion.txt"}},
       {"patches only",
        "RJGQ.2.1/kor",
-       [](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/patch_3.txt", "");
-       },
+       {{"RJGQ.2.1/kor/", ""}, {"RJGQ.2.1/patch_3.txt", ""}},
        {"the report lists patches only: @RJGQ.2.1/ holds no InstallVersions/ and there is no InstallVersion.txt"}},
       {"report too long",
        "RJGQ.2.1/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", tooLong);
-       },
+       {{"RJGQ.2.1/kor/", ""}, {version, tooLong}},
        {"the report would reach the 20000-byte limit (version files hold 23,410 bytes)"}},
       {"no line read from the version files",
        "RJGQ.2.1/kor",
-       [](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", std::string(250, 'x') + "\r\nInstall Id: 7\r\n");
-         t.write("RJGQ.2.1/patch_3.txt", "");
-       },
+       {{"RJGQ.2.1/kor/", ""},
+        {version, std::string(250, 'x') + "\r\nInstall Id: 7\r\n"},
+        {"RJGQ.2.1/patch_3.txt", ""}},
        {"no line of 1 version file (267 bytes) reached the report"}},
       {"labels missing",
        "RJGQ.2.1/kor",
-       [](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", "Install Id: 7\r\nFlow Id: RJ\r\n");
-       },
+       {{"RJGQ.2.1/kor/", ""}, {version, "Install Id: 7\r\nFlow Id: RJ\r\n"}},
        {"the report holds no 'Exact Access Date:', 'Full Flow Name:' or 'UPDATE Name:'"}},
       {"a label in another case",
        "RJGQ.2.1/kor",
-       [&](const TempTree& t) {
-         t.makeDirectory("RJGQ.2.1/kor");
-         std::string labels = allLabels;
-         labels.replace(labels.find("UPDATE Name:"), 12, "update name:");
-         t.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", labels);
-       },
+       {{"RJGQ.2.1/kor/", ""}, {version, lowerCaseLabel}},
        {"the report holds no 'UPDATE Name:'",
         "the report holds 'update name:', but labels count only as 'UPDATE Name:'"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const TempTree tree;
-    c.build(tree);
+    for (const auto& [name, bytes] : c.entries) name.back() == '/' ? tree.makeDirectory(name) : tree.write(name, bytes);
     std::vector<std::string> hints;
     std::string err;
     for (std::string hint : c.hints) {
