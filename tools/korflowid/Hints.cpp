@@ -171,16 +171,17 @@ void addFlowHints(const Installation& installation, std::vector<std::string>& hi
       hints.push_back("the flow directory name " + inQuotes(*name) + " gives the flow code " + inQuotes(code) +
                       ", which names no known flow");
     }
-    std::string home = installation.value("kor-home").value_or("");
-    std::replace(home.begin(), home.end(), '\\', '/');
-    if (home.find("/..") != std::string::npos) {
-      hints.push_back("KOR_HOME holds '/..': the flow directory name is read from the text before it");
-    } else if (!home.empty() && home.back() == '/') {
-      hints.push_back("KOR_HOME ends with a separator, so the flow directory name is that of its last directory");
-    }
   }
   if (installation.releaseValue == 0) {
     hints.push_back("the release in " + inQuotes(*name) + " is not one the library knows");
+  }
+  // Two ways of writing KOR_HOME that make the library read another name than the user meant.
+  std::string home = installation.value("kor-home").value_or("");
+  std::replace(home.begin(), home.end(), '\\', '/');
+  if (home.find("/..") != std::string::npos) {
+    hints.push_back("KOR_HOME holds '/..': the flow directory name is read from the text before it");
+  } else if (!home.empty() && home.back() == '/') {
+    hints.push_back("KOR_HOME ends with a separator, so the flow directory name is that of its last directory");
   }
 }
 
@@ -193,7 +194,7 @@ std::string whyNoReport(const TreeLook& look, const std::string& shown) {
   if (look.versionFiles == 0 && look.fallbackBytes) {
     sizes.push_back("InstallVersion.txt holds " + withThousands(*look.fallbackBytes) + " bytes");
   }
-  if (look.patchFiles > 0) sizes.push_back(withThousands(look.patchFiles) + " patch files");
+  if (look.patchFiles > 0) sizes.push_back(counted(look.patchFiles, "patch file"));
   std::string hint = "the report would reach the " + std::to_string(kReportLimit) + "-byte limit (";
   for (std::size_t i = 0; i < sizes.size(); ++i) hint += (i == 0 ? "" : ", ") + sizes[i];
   return hint + ")";
