@@ -51,7 +51,7 @@ void printHelp() {
       "  --version      show the version\n"
       "\n"
       "The library's console messages go to standard error, or into \"messages\" with --json.\n"
-      "With the summary, hints on why a value is unknown or absent follow them, or go into \"hints\".\n"
+      "Hints on why a value is unknown or absent follow the summary there, or go into \"hints\" with --json.\n"
       "\n"
       "Exit status:\n"
       "  0  the flow directory was found\n"
@@ -141,7 +141,8 @@ int main(int argc, char** argv) {
   useBinaryStandardOutput();
   Installation installation = readInstallation();
   const int status = exitStatusOf(installation.location);
-  // A script that asks for one value or the report wants that alone; the summary and JSON are for people.
+  // A script that asks for one value or the report wants nothing else, not even on standard error;
+  // JSON keeps its hints in a field of their own.
   if (options.mode == Mode::Summary || options.mode == Mode::Json) installation.hints = hintsFor(installation);
   if (options.mode == Mode::Json) {
     printJson(installation, status, stdout);
