@@ -421,8 +421,7 @@ void registerFlowAndQueryBenchmarks() {
       ->Unit(benchmark::kNanosecond);
   benchmark::RegisterBenchmark("cached_flow_string", cachedFlowCall<const char*>, KORFlow::GetFlowString)
       ->Unit(benchmark::kNanosecond);
-  benchmark::RegisterBenchmark("cached_flow_version_string", cachedFlowCall<const char*>,
-                               KORFlow::GetFlowVersionString)
+  benchmark::RegisterBenchmark("cached_flow_version_string", cachedFlowCall<const char*>, KORFlow::GetFlowVersionString)
       ->Unit(benchmark::kNanosecond);
   benchmark::RegisterBenchmark("cached_label_query_first_line", cachedLabelQueryFirstLine)
       ->Unit(benchmark::kNanosecond);

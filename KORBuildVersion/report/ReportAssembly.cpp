@@ -7,8 +7,8 @@
 #include "common/CallerBuffer.h"
 #include "location/InstallRoot.h"
 #include "location/ModuleState.h"
-#include "report/ReportAssembly.h"
 #include "report/LineReader.h"
+#include "report/ReportAssembly.h"
 #include "report/VersionScan.h"
 
 namespace korflowid {

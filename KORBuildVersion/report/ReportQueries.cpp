@@ -93,8 +93,8 @@ using korflowid::ReportLabel;
 char* KORFlow::GetVersionText(char* buffer, unsigned int size) {
   const korflowid::CachedReport* report = korflowid::cachedReport();
   if (buffer == nullptr) return nullptr;
-  const std::string_view text = report != nullptr ? std::string_view(report->text).substr(0, report->wholeLength)
-                                                  : std::string_view();
+  const std::string_view text =
+      report != nullptr ? std::string_view(report->text).substr(0, report->wholeLength) : std::string_view();
   korflowid::copyPiecesToCallerBuffer(text, {}, buffer, size);
   return buffer;
 }

@@ -4,14 +4,15 @@
 #define KORFLOWID_REPORT_REPORTQUERIES_H
 
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 
 namespace korflowid {
 
 /// The labels of the five line getters, in the order of ReportLabel.
-inline constexpr std::string_view kReportLabels[] = {"Install Id:", "Exact Access Date:", "Flow Id:",
-                                                     "Full Flow Name:", "UPDATE Name:"};
+inline constexpr std::string_view kReportLabels[] = {
+    "Install Id:", "Exact Access Date:", "Flow Id:", "Full Flow Name:", "UPDATE Name:"};
 
 enum class ReportLabel { InstallId, ExactAccessDate, FlowId, FullFlowName, UpdateName };
 

@@ -3,6 +3,7 @@
 #include <KORFlow.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -72,7 +73,7 @@ struct ExportCase {
   void (*call)(Raw&);               // the export alone: nothing else may allocate while failures are armed
   std::string (*seen)(const Raw&);  // what the caller sees, worked out afterwards
   std::string success;
-  std::string failure;  // what a failed allocation must give instead
+  std::string failure;    // what a failed allocation must give instead
   bool allocates = true;  // the identification paths work on the stack
 };
 
@@ -81,8 +82,8 @@ void PrintTo(const ExportCase& c, std::ostream* out) {
 }
 
 const ExportCase kExports[] = {
-    {"GetInstallId", [](Raw& r) { r.pointer = KORFlow::GetInstallId(r.buffer, kSize); }, lineText,
-     "Install Id: 4711\n", ""},
+    {"GetInstallId", [](Raw& r) { r.pointer = KORFlow::GetInstallId(r.buffer, kSize); }, lineText, "Install Id: 4711\n",
+     ""},
     {"GetExactAccessDate", [](Raw& r) { r.pointer = KORFlow::GetExactAccessDate(r.buffer, kSize); }, lineText,
      "Exact Access Date: 2024-05-06\n", ""},
     {"GetFlowId_fromFile", [](Raw& r) { r.pointer = KORFlow::GetFlowId_fromFile(r.buffer, kSize); }, lineText,
@@ -92,12 +93,11 @@ const ExportCase kExports[] = {
     {"GetUpdateName", [](Raw& r) { r.pointer = KORFlow::GetUpdateName(r.buffer, kSize); }, lineText,
      "UPDATE Name: U1\n", ""},
     // Never the whole full-name line: that would be a wrong answer, not a missing one.
-    {"GetAbbreviatedFlowName", [](Raw& r) { r.pointer = KORFlow::GetAbbreviatedFlowName(r.buffer, kSize); },
-     lineText, "TAVO Flow\n", ""},
+    {"GetAbbreviatedFlowName", [](Raw& r) { r.pointer = KORFlow::GetAbbreviatedFlowName(r.buffer, kSize); }, lineText,
+     "TAVO Flow\n", ""},
     {"GetVersionText", [](Raw& r) { r.pointer = KORFlow::GetVersionText(r.buffer, kSize); }, wholeText, kReport, ""},
     {"KORFlowIDReport", [](Raw& r) { r.pointer = KORFlowID(); },
-     [](const Raw& r) { return r.pointer == nullptr ? std::string("<null>") : std::string(r.pointer); }, kReport,
-     ""},
+     [](const Raw& r) { return r.pointer == nullptr ? std::string("<null>") : std::string(r.pointer); }, kReport, ""},
     {"KORFlowIDCode",
      [](Raw& r) {
        r.number = KORFlowID(r.buffer, kSize);
@@ -109,7 +109,8 @@ const ExportCase kExports[] = {
        r.number = getKORRoot(r.buffer, kSize);
        r.pointer = r.buffer;
      },
-     [](const Raw& r) { return std::to_string(wholeText(r).size()) + "/" + std::to_string(r.number); }, "", "/0", false},
+     [](const Raw& r) { return std::to_string(wholeText(r).size()) + "/" + std::to_string(r.number); }, "", "/0",
+     false},
     {"GetFlowId", [](Raw& r) { r.number = static_cast<unsigned int>(KORFlow::GetFlowId()); },
      [](const Raw& r) { return std::to_string(r.number); }, "1", "0", false},
     {"GetFlowString", [](Raw& r) { r.pointer = KORFlow::GetFlowString(); },

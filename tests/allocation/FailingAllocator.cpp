@@ -84,12 +84,24 @@ using korflowid::test::allocateAlignedOrThrow;
 using korflowid::test::allocateOrThrow;
 using korflowid::test::releaseAligned;
 
-void* operator new(std::size_t size) { return allocateOrThrow(size); }
-void* operator new[](std::size_t size) { return allocateOrThrow(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new(std::size_t size, std::align_val_t a) { return allocateAlignedOrThrow(size, a); }
-void* operator new[](std::size_t size, std::align_val_t a) { return allocateAlignedOrThrow(size, a); }
+void* operator new(std::size_t size) {
+  return allocateOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+  return allocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t a) {
+  return allocateAlignedOrThrow(size, a);
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+  return allocateAlignedOrThrow(size, a);
+}
 void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
   return allocateAligned(size, a);
 }
@@ -97,15 +109,39 @@ void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&
   return allocateAligned(size, a);
 }
 
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t) noexcept { releaseAligned(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { releaseAligned(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { releaseAligned(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { releaseAligned(block); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { releaseAligned(block); }
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { releaseAligned(block); }
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::align_val_t) noexcept {
+  releaseAligned(block);
+}
+void operator delete[](void* block, std::align_val_t) noexcept {
+  releaseAligned(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+  releaseAligned(block);
+}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
+  releaseAligned(block);
+}
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  releaseAligned(block);
+}
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  releaseAligned(block);
+}

@@ -35,7 +35,8 @@ const std::string kVersionFile =
     "UPDATE Name: U1\r\n";
 const std::string kPatches = "Patches installed in this flow:\r\nPatch #3\r\n\r\n";
 const std::string kReport = kVersionFile + "\r\n" + kPatches;
-const std::string kReportWithPatch9 = kVersionFile + "\r\nPatches installed in this flow:\r\nPatch #3\r\nPatch #9\r\n\r\n";
+const std::string kReportWithPatch9 =
+    kVersionFile + "\r\nPatches installed in this flow:\r\nPatch #3\r\nPatch #9\r\n\r\n";
 
 /// Mismatches seen by any thread, reported by the test's own thread.
 class Findings {

@@ -40,7 +40,7 @@ std::vector<std::string> reports() {
       "Install Id: 1\r\nExact Access Date: d\r\nFlow Id: 3\r\nFull Flow Name: F\r\nUPDATE Name: U\r\n",
       "UPDATE Name: U\r\nFull Flow Name: F\r\nFlow Id: 3\r\nExact Access Date: d\r\nInstall Id: 1\r\n",  // reversed
       "Install Id: 1\r\nInstall Id: 2\r\nUPDATE Name: first\r\nUPDATE Name: second\r\n",  // repeated labels
-      "Flow Id: 3\r\nx\r\nUPDATE Name:",                                                   // label at the very end
+      "Flow Id: 3\r\nx\r\nUPDATE Name:",                                                  // label at the very end
       "Flow Id: 3\r\nFull Flow Name: no carriage return after it",
       "x Full Flow Name: Vantorium Enterprise TAVO Flow Id: 7\r\n",  // one label inside another's line
       "Install Id:\r\r\nFlow Id:\n3\r\n",                            // empty lines, a lone line feed
