@@ -78,11 +78,9 @@ constexpr std::string_view kLongFlowNames[] = {"Vantorium Enterprise"};
 char* lookupReportField(std::string_view label, char* buffer, unsigned int size) {
   const CachedReport* report = cachedReport();  // filled even when the caller passes no buffer
   if (buffer == nullptr || size == 0) return nullptr;
-  if (report == nullptr) {
-    buffer[0] = '\0';
-    return buffer;
-  }
-  return copyLine(report->text, findReportLine(report->text, label), buffer, size);
+  // Without a report the text is empty, in which only an empty label is found.
+  const std::string_view text = report != nullptr ? std::string_view(report->text) : std::string_view();
+  return copyLine(text, findReportLine(text, label), buffer, size);
 }
 
 }  // namespace korflowid
