@@ -6,10 +6,8 @@
 
 namespace korflowid::platform {
 
-std::optional<std::string> readEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
+const char* readEnvironment(const char* name) {
+  return std::getenv(name);
 }
 
 void printConsoleMessage(std::string_view message) {
