@@ -5,11 +5,13 @@
 #include <KORFlow.h>
 #include <benchmark/benchmark.h>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +20,15 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <new>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
+
+// Every operator new of the process, the library's included (the executable's definitions take
+// precedence over the C++ runtime's for the whole process).
+std::atomic<std::size_t> allocationCount{0};
 
 namespace {
 
@@ -212,6 +219,45 @@ FloorCount floorWork(const Tree& t, bool readFiles) {
   return count;
 }
 
+/// Allocations per call of the loop that `body` runs, shown beside the time.
+template <typename Body>
+void countAllocations(benchmark::State& state, Body&& body) {
+  const std::size_t before = allocationCount.load();
+  for (auto _ : state) body();
+  state.counters["allocs_per_call"] =
+      static_cast<double>(allocationCount.load() - before) / static_cast<double>(state.iterations());
+}
+
+/// The least work that naming the flow directory takes: read KOR_HOME, copy it and "/../" into a
+/// 1024-byte buffer, turn backslashes into slashes, drop one trailing slash, cut at the first
+/// "/..", drop the last segment and take what follows the last slash.
+std::string_view reduceHome(char (&buffer)[1024]) {
+  const char* home = std::getenv("KOR_HOME");
+  std::size_t length = std::strlen(home);
+  if (length + 4 >= sizeof buffer) return {};
+  std::memcpy(buffer, home, length);
+  std::memcpy(buffer + length, "/../", 5);
+  length += 4;
+  std::replace(buffer, buffer + length, '\\', '/');
+  std::string_view path(buffer, length - 1);
+  path = path.substr(0, path.find("/.."));
+  path = path.substr(0, path.rfind('/'));
+  return path.substr(path.rfind('/') + 1);
+}
+
+void flowCodeFloor(benchmark::State& state) {
+  useTree(tree(TreeKind::Small, 1));
+  char buffer[1024];
+  if (reduceHome(buffer) != "RJGQ.2.1") {
+    state.SkipWithError("wrong flow directory name");
+    return;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(reduceHome(buffer));
+    benchmark::ClobberMemory();
+  }
+}
+
 // --- 1. KORFlowID(char*, unsigned int) ----------------------------------------------------------
 
 void flowCodeLibrary(benchmark::State& state) {
@@ -221,24 +267,44 @@ void flowCodeLibrary(benchmark::State& state) {
     state.SkipWithError("wrong flow code");
     return;
   }
-  for (auto _ : state) {
+  countAllocations(state, [&] {
     benchmark::DoNotOptimize(KORFlowID(buffer, sizeof buffer));
     benchmark::ClobberMemory();
-  }
+  });
 }
 
-void flowCodeFloor(benchmark::State& state) {
-  useTree(tree(TreeKind::Small, 1));
-  char buffer[1024];
-  for (auto _ : state) {
-    const char* home = std::getenv("KOR_HOME");
-    std::size_t length = std::strlen(home);
-    if (length >= sizeof buffer) length = sizeof buffer - 1;
-    std::memcpy(buffer, home, length);
-    buffer[length] = '\0';
-    benchmark::DoNotOptimize(buffer);
-    benchmark::ClobberMemory();
+// --- 1b. The first, uncached KORFlow::GetFlowId -------------------------------------------------
+
+/// KORFlow::GetFlowId of a private copy of the module, whose flow id stays unknown: its flow
+/// directory names a release but no flow marker, so every call does the whole identification, as
+/// the first call of a process does. The process's own module is left to the cached cases.
+void firstFlowIdLibrary(benchmark::State& state) {
+  static KORFlow::FlowId (*getFlowId)() = [] {
+    const fs::path copy = fs::path(benchDirectory) / "module-copy.so";
+    fs::copy_file(KORFLOWID_MODULE_PATH, copy, fs::copy_options::overwrite_existing);
+    void* module = ::dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return module == nullptr ? nullptr
+                             : reinterpret_cast<KORFlow::FlowId (*)()>(::dlsym(module, "_ZN7KORFlow9GetFlowIdEv"));
+  }();
+  static const Tree unmarked = [] {
+    Tree made;
+    made.home = benchDirectory + "/unmarked/GQ.2.1/kor";
+    fs::create_directories(made.home);
+    return made;
+  }();
+  useTree(unmarked);
+  if (getFlowId == nullptr || getFlowId() != KORFlow::FlowUnknown) {
+    state.SkipWithError("no private module, or it found a flow");
+    return;
   }
+  countAllocations(state, [&] {
+    benchmark::DoNotOptimize(getFlowId());
+    benchmark::ClobberMemory();
+  });
+}
+
+void firstFlowIdFloor(benchmark::State& state) {
+  flowCodeFloor(state);
 }
 
 // --- 2. and 3. KORFlowID() ----------------------------------------------------------------------
@@ -262,8 +328,14 @@ void reportFloor(benchmark::State& state, TreeKind kind) {
 
 // --- 4. and 5. Cached queries -------------------------------------------------------------------
 
-void cachedLabelQuery(benchmark::State& state) {
+/// Made once: the process's report cache keeps the first report it reads.
+const Tree& queryTree() {
   static const Tree query = makeQueryTree();
+  return query;
+}
+
+void cachedLabelQuery(benchmark::State& state) {
+  const Tree& query = queryTree();
   useTree(query);
   char buffer[256];
   KORFlow::GetUpdateName(buffer, sizeof buffer);  // seeds the process's report cache
@@ -291,6 +363,78 @@ void cachedFlowVersionId(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(KORFlow::GetFlowVersionId());
 }
 
+void seedQueryCache(benchmark::State& state, std::string_view& report) {
+  const Tree& query = queryTree();
+  useTree(query);
+  static char whole[kReportLimit];
+  KORFlow::GetVersionText(whole, sizeof whole);  // seeds the process's report cache
+  report = std::string_view(whole, std::strlen(whole));
+  if (report.size() != query.reportSize) state.SkipWithError("the report cache does not hold the query tree's report");
+}
+
+/// A label on the report's first line, where even a plain search would stop at once.
+void cachedLabelQueryFirstLine(benchmark::State& state) {
+  std::string_view report;
+  seedQueryCache(state, report);
+  char buffer[256];
+  if (report.rfind("Install Id:", 0) != 0 || KORFlow::GetInstallId(buffer, sizeof buffer)[0] == '\0') {
+    state.SkipWithError("the report does not begin with its install id");
+    return;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(KORFlow::GetInstallId(buffer, sizeof buffer));
+    benchmark::ClobberMemory();
+  }
+}
+
+/// The whole cached report into a buffer of the report buffer's size, beside a plain copy of it.
+void versionTextLibrary(benchmark::State& state) {
+  std::string_view report;
+  seedQueryCache(state, report);
+  static char buffer[kReportLimit];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(KORFlow::GetVersionText(buffer, sizeof buffer));
+    benchmark::ClobberMemory();
+  }
+  state.counters["report_bytes"] = static_cast<double>(report.size());
+}
+
+void versionTextFloor(benchmark::State& state) {
+  std::string_view report;
+  seedQueryCache(state, report);
+  static char buffer[kReportLimit];
+  for (auto _ : state) {
+    std::memcpy(buffer, report.data(), report.size() + 1);
+    benchmark::DoNotOptimize(buffer);
+    benchmark::ClobberMemory();
+  }
+}
+
+template <typename Result>
+void cachedFlowCall(benchmark::State& state, Result (*call)()) {
+  useTree(tree(TreeKind::Small, 1));
+  if (KORFlow::GetFlowId() != KORFlow::FlowRJ || KORFlow::GetFlowVersionId() != KORFlow::VersionGQ_2_1) {
+    state.SkipWithError("flow not identified");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(call());
+}
+
+void registerFlowAndQueryBenchmarks() {
+  benchmark::RegisterBenchmark("first_flow_id/library", firstFlowIdLibrary)->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("first_flow_id/floor", firstFlowIdFloor)->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("cached_flow_id", cachedFlowCall<KORFlow::FlowId>, KORFlow::GetFlowId)
+      ->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("cached_flow_string", cachedFlowCall<const char*>, KORFlow::GetFlowString)
+      ->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("cached_flow_version_string", cachedFlowCall<const char*>, KORFlow::GetFlowVersionString)
+      ->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("cached_label_query_first_line", cachedLabelQueryFirstLine)
+      ->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("version_text/library", versionTextLibrary)->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("version_text/floor", versionTextFloor)->Unit(benchmark::kNanosecond);
+}
+
 void registerBenchmarks() {
   benchmark::RegisterBenchmark("flow_code/library", flowCodeLibrary)->Unit(benchmark::kNanosecond);
   benchmark::RegisterBenchmark("flow_code/floor", flowCodeFloor)->Unit(benchmark::kNanosecond);
@@ -312,6 +456,7 @@ void registerBenchmarks() {
   }
   benchmark::RegisterBenchmark("cached_label_query", cachedLabelQuery)->Unit(benchmark::kNanosecond);
   benchmark::RegisterBenchmark("cached_flow_version_id", cachedFlowVersionId)->Unit(benchmark::kNanosecond);
+  registerFlowAndQueryBenchmarks();
 }
 
 }  // namespace
@@ -335,4 +480,39 @@ int main(int argc, char** argv) {
   std::error_code ignored;
   fs::remove_all(benchDirectory, ignored);
   return 0;
+}
+
+// Counting only; the C runtime does the work.
+void* operator new(std::size_t size) {
+  allocationCount.fetch_add(1, std::memory_order_relaxed);
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  return ::operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  allocationCount.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept {
+  return ::operator new(size, nothrow);
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
 }

@@ -13,11 +13,17 @@ import sys
 
 SERIES = {
     "flow_code": "KORFlowID(char*, unsigned int)",
+    "first_flow_id": "First, uncached GetFlowId",
     "report": "KORFlowID(), report fits",
     "large_versions": "KORFlowID(), many version files",
     "large_patches": "KORFlowID(), many patch files",
-    "cached_label_query": "Cached label query (GetUpdateName)",
+    "cached_label_query_first_line": "Cached label query, first line (GetInstallId)",
+    "cached_label_query": "Cached label query, last line of 19,990 bytes (GetUpdateName)",
+    "version_text": "GetVersionText of 19,990 bytes, floor memcpy",
+    "cached_flow_id": "Cached GetFlowId",
+    "cached_flow_string": "Cached GetFlowString",
     "cached_flow_version_id": "Cached GetFlowVersionId",
+    "cached_flow_version_string": "Cached GetFlowVersionString",
 }
 
 UNIT_TO_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
@@ -36,6 +42,15 @@ def medians(benchmarks, time_key):
         if b.get("run_type") == "iteration" and b["run_name"] in result:
             continue
         result[b["run_name"]] = b[time_key] * UNIT_TO_NS[b.get("time_unit", "ns")]
+    return result
+
+
+def allocations(benchmarks):
+    """run_name -> operator new calls per call, for the benchmarks that count them."""
+    result = {}
+    for b in benchmarks:
+        if "allocs_per_call" in b and (b.get("run_type") != "aggregate" or b.get("aggregate_name") == "median"):
+            result[b["run_name"]] = b["allocs_per_call"]
     return result
 
 
@@ -72,13 +87,17 @@ def main():
     times = medians(data["benchmarks"], args.time + "_time")
     # CPU time beside: on a shared machine it shifts less with the other load than wall-clock time.
     cpu_times = medians(data["benchmarks"], "cpu_time")
+    allocs = allocations(data["benchmarks"])
 
     rows = {}  # (series, size) -> {"library": ns, "floor": ns}
     cpu_rows = {}
+    alloc_rows = {}  # (series, size) -> allocations per call of the library
     for run_name, ns in times.items():
         series, role, size = split(run_name)
         rows.setdefault((series, size), {})[role or "library"] = ns
         cpu_rows.setdefault((series, size), {})[role or "library"] = cpu_times.get(run_name)
+        if (role or "library") == "library" and run_name in allocs:
+            alloc_rows[(series, size)] = allocs[run_name]
 
     context = data.get("context", {})
     load = context.get("load_avg")
@@ -87,8 +106,8 @@ def main():
           f"{context.get('mhz_per_cpu', '?')} MHz" + (f"; load average {', '.join(f'{x:.2f}' for x in load)}"
                                                       if load else "") + ".")
     print()
-    print("| What | Size | Library | Floor | Library/floor | Same in CPU time |")
-    print("|---|---:|---:|---:|---:|---:|")
+    print("| What | Size | Library | Floor | Library/floor | Same in CPU time | Allocations per call |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
     # Random interleaving scatters the runs; list them by series, then by size.
     def order(key):
         series, size = key
@@ -99,8 +118,10 @@ def main():
         for pair in (figures, cpu_rows[(series, size)]):
             library, floor = pair.get("library"), pair.get("floor")
             cells.append(f"{library / floor:.2f}" if library and floor else "—")
+        alloc = alloc_rows.get((series, size))
         print(f"| {SERIES.get(series, series)} | {size_text(size)} | {show(figures.get('library'))} | "
-              f"{show(figures.get('floor')) if 'floor' in figures else '—'} | {cells[0]} | {cells[1]} |")
+              f"{show(figures.get('floor')) if 'floor' in figures else '—'} | {cells[0]} | {cells[1]} | "
+              f"{f'{alloc:g}' if alloc is not None else '—'} |")
 
     growth = []
     for series in dict.fromkeys(s for s, _ in sorted(rows, key=order)):

@@ -10,6 +10,9 @@ install(TARGETS KORFlowID EXPORT KORFlowIDTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+if(MINGW)
+  korflowid_strip_on_install(KORFlowID)
+endif()
 install(EXPORT KORFlowIDTargets NAMESPACE KORFlowID:: DESTINATION ${KORFLOWID_CMAKE_DIR} COMPONENT Development)
 
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/KORFlowIDConfig.cmake.in
@@ -19,8 +22,16 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/KORFlowIDConfigVersion.cm
 install(FILES ${PROJECT_BINARY_DIR}/KORFlowIDConfig.cmake ${PROJECT_BINARY_DIR}/KORFlowIDConfigVersion.cmake
   DESTINATION ${KORFLOWID_CMAKE_DIR} COMPONENT Development)
 
-# The .pc file names the prefix given at configure time; directories given as absolute paths stay
-# absolute rather than being joined to it.
+# The .pc file finds its prefix from where it lies (pkg-config's pcfiledir), so that an installed tree
+# moved or unpacked elsewhere still works; directories given as absolute paths stay absolute rather
+# than being joined to it, and an absolute pkgconfig directory names the configured prefix.
+if(IS_ABSOLUTE "${KORFLOWID_PC_DIR}")
+  set(KORFLOWID_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH korflowid_pc_up "/${KORFLOWID_PC_DIR}" "/")
+  string(REGEX REPLACE "/$" "" korflowid_pc_up "${korflowid_pc_up}")
+  set(KORFLOWID_PC_PREFIX "\${pcfiledir}/${korflowid_pc_up}")
+endif()
 foreach(kind LIBDIR INCLUDEDIR)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
     set(KORFLOWID_PC_${kind} "${CMAKE_INSTALL_${kind}}")

@@ -77,14 +77,14 @@ void checkRoot(const std::string& home, unsigned int size) {
 
 void checkCachedIdentification(const std::optional<std::string>& name) {
   // Start cold, as a new process would; the sentinel shows whether the version text was written.
-  moduleState.flowId = KORFlow::FlowUnknown;
-  moduleState.flowVersionId = KORFlow::VersionUnknown;
-  moduleState.flowVersionText = "\x01sentinel";
+  moduleState.flowId.store(KORFlow::FlowUnknown);
+  moduleState.flowVersionId.store(KORFlow::VersionUnknown);
+  moduleState.flowVersionText.assign("\x01sentinel");
   const KORFlow::FlowId id = KORFlow::GetFlowId();
   FUZZ_CHECK(std::string_view(KORFlow::GetFlowString()) == korflowid::tableString(korflowid::kFlowStrings, id));
   if (!name) {
     FUZZ_CHECK(id == KORFlow::FlowUnknown);
-    FUZZ_CHECK(moduleState.flowVersionText == "\x01sentinel");
+    FUZZ_CHECK(moduleState.flowVersionText.view() == "\x01sentinel");
   } else {
     std::string versionText = *name;
     KORFlow::FlowId expectedId = KORFlow::FlowUnknown;
@@ -96,7 +96,7 @@ void checkCachedIdentification(const std::optional<std::string>& name) {
       break;
     }
     FUZZ_CHECK(id == expectedId);
-    FUZZ_CHECK(moduleState.flowVersionText == versionText);
+    FUZZ_CHECK(moduleState.flowVersionText.view() == versionText);
   }
 
   const KORFlow::FlowVersionId release = KORFlow::GetFlowVersionId();
@@ -107,7 +107,7 @@ void checkCachedIdentification(const std::optional<std::string>& name) {
     // Only a whole-text match names a release (an older release name shares a value).
     bool matched = false;
     for (const korflowid::Release& known : korflowid::kReleases) {
-      matched = matched || (known.id == release && known.text == moduleState.flowVersionText);
+      matched = matched || (known.id == release && known.text == moduleState.flowVersionText.view());
     }
     FUZZ_CHECK(matched);
   }
@@ -122,11 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korflowid::fuzz::setHome(home);
 
   const std::optional<std::string> name = expectedName(home);
-  const korflowid::FlowDirectory directory = korflowid::computeFlowDirectoryName();
+  char root[korflowid::kRootBufferSize];
+  const korflowid::FlowDirectory directory = korflowid::computeFlowDirectoryName(root);
   FUZZ_CHECK((directory.outcome == FlowDirectoryOutcome::Found) == name.has_value());
   if (name) {
     FUZZ_CHECK(directory.name == *name);
-    FUZZ_CHECK(directory.name.find_first_of("/\\") == std::string::npos);
+    FUZZ_CHECK(directory.name.find_first_of("/\\") == std::string_view::npos);
   } else {
     FUZZ_CHECK(directory.outcome == FlowDirectoryOutcome::RootNotReducible);
   }

@@ -30,6 +30,11 @@ constexpr LabelledQuery kQueries[] = {
 };
 constexpr std::size_t kQueryCount = sizeof kQueries / sizeof kQueries[0];
 
+/// Puts `report` in the report cache as if the first query had read it.
+void cacheReport(const std::string& report) {
+  delete korflowid::moduleState.reportCache.exchange(report.empty() ? nullptr : new korflowid::CachedReport(report));
+}
+
 /// The line that begins with the label's first occurrence, up to the next carriage return after
 /// the label, with one line feed; nothing when the label is absent.
 std::optional<std::string> expectedLine(const std::string& report, std::string_view label) {
@@ -41,7 +46,7 @@ std::optional<std::string> expectedLine(const std::string& report, std::string_v
 }
 
 void checkLookup(const std::string& report, std::string_view label, unsigned int size) {
-  korflowid::moduleState.reportCache = report;
+  cacheReport(report);
   GuardedBuffer buffer(size);
   char* const result = korflowid::lookupReportField(label, buffer.data(), size);
   FUZZ_CHECK(buffer.guardsIntact());
@@ -64,7 +69,7 @@ void checkLookup(const std::string& report, std::string_view label, unsigned int
 
 void checkExports(const std::string& report, unsigned int size) {
   for (const LabelledQuery& query : kQueries) {
-    korflowid::moduleState.reportCache = report;
+    cacheReport(report);
     GuardedBuffer direct(size), exported(size);
     korflowid::lookupReportField(query.label, direct.data(), size);
     char* const result = query.query(exported.data(), size);
@@ -74,7 +79,7 @@ void checkExports(const std::string& report, unsigned int size) {
     FUZZ_CHECK(query.query(nullptr, size) == nullptr);
   }
 
-  korflowid::moduleState.reportCache = report;
+  cacheReport(report);
   GuardedBuffer full(size), abbreviated(size);
   KORFlow::GetFullFlowName(full.data(), size);
   char* const result = KORFlow::GetAbbreviatedFlowName(abbreviated.data(), size);
@@ -88,7 +93,7 @@ void checkExports(const std::string& report, unsigned int size) {
   }
   FUZZ_CHECK(KORFlow::GetAbbreviatedFlowName(nullptr, size) == nullptr);
 
-  korflowid::moduleState.reportCache = report;
+  cacheReport(report);
   GuardedBuffer whole(size);
   FUZZ_CHECK(KORFlow::GetVersionText(whole.data(), size) == whole.data());
   FUZZ_CHECK(whole.guardsIntact());

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Windows flavour (KORFlowID.dll, its tests and korflowid.exe) with MinGW-w64 and runs the
 # test suite under Wine in a private, throw-away prefix.
-# Usage: scripts/windows-test.sh [build-dir [ctest arguments...]], e.g. build-windows -R VersionScan
+# Usage: scripts/windows-test.sh [--package] [build-dir [ctest arguments...]], e.g. build-windows -R VersionScan
+#   --package  then also build the ZIP package and check it (scripts/windows-package-check.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+package=0
+if [ "${1:-}" = "--package" ]; then
+  package=1
+  shift
+fi
 build=${1:-build-windows}
 shift $(($# > 0 ? 1 : 0))
 
@@ -49,3 +55,6 @@ trap cleanup EXIT
 # the same suite passed: Wine itself, not the test. A test gets a second try so that such a start
 # does not fail CI; a test that really fails fails both times.
 ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 120 --repeat until-pass:2 "$@"
+if [ "$package" = 1 ]; then
+  KORFLOWID_WINE64=$wine64 scripts/windows-package-check.sh "$build"
+fi

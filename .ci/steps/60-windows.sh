@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows flavour: KORFlowID.dll and the whole test suite cross-built with MinGW-w64 and run
-# under Wine. scripts/windows-test.sh keeps its Wine prefix private and stops its server on exit.
+# under Wine, then the ZIP package checked and used. scripts/windows-test.sh keeps its Wine prefix
+# private and stops its server on exit.
 set -euo pipefail
 started=$SECONDS
 missing=$(for p in g++-mingw-w64-x86-64 wine64; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
@@ -11,5 +12,5 @@ if [ -n "$missing" ]; then
   # shellcheck disable=SC2086
   apt-get install -y -q --no-install-recommends $missing
 fi
-scripts/windows-test.sh build-windows
+scripts/windows-test.sh --package build-windows
 echo "== Windows flavour took $((SECONDS - started)) s"

@@ -66,6 +66,14 @@ inline constexpr Release kReleases[] = {
     {"4.1", KORFlow::Version4_1},
 };
 
+/// The release that `text` names as a whole, or 0.
+constexpr KORFlow::FlowVersionId releaseOf(std::string_view text) {
+  for (const Release& release : kReleases) {
+    if (text == release.text) return release.id;
+  }
+  return KORFlow::VersionUnknown;
+}
+
 /// The table entry for `value`, or entry 0 ("UNKNOWN") for anything outside the table.
 template <std::size_t N>
 const char* tableString(const char* const (&table)[N], int32_t value) {

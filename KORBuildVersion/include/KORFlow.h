@@ -7,8 +7,10 @@
 // strncpy: at most `size` bytes, the rest of the first `size` bytes zero-filled when the text is shorter,
 // no terminating zero when the text has `size` bytes or more.
 //
-// Threading: the library keeps process-wide caches without locks and none of its functions is
-// re-entrant. Callers serialise their calls.
+// Threading: every function may be called from any number of threads at once. Cached values are
+// published once and then read without a lock; KORFlowID() gives each calling thread a buffer of its
+// own. Serialising the calls is still the simplest way to see one consistent installation: a tree or
+// KOR_HOME that changes while threads ask may give them different answers.
 #ifndef KORFLOWID_KORFLOW_H
 #define KORFLOWID_KORFLOW_H
 
@@ -112,9 +114,10 @@ KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned int size);
 ///   KOR_HOME=D:\inst\KORGQ.1\kor  =>  "KW", 2
 KORFLOWID_API unsigned int KORFlowID(char* buffer, unsigned int size);
 
-/// Assembles the installation report afresh and returns the library's report buffer: the same
-/// address on every call, overwritten by the next call, never null. The text is empty when KOR_HOME
-/// is unset, when the tree holds nothing to report, or when the report would reach 20000 bytes.
+/// Assembles the installation report afresh and returns the calling thread's report buffer: the
+/// same address on every call from that thread, overwritten by its next call, released when the
+/// thread ends, never null. The text is empty when KOR_HOME is unset, when the tree holds nothing to
+/// report, when the report would reach 20000 bytes, or when memory for it cannot be had.
 KORFLOWID_API char* KORFlowID();
 
 #endif  // KORFLOWID_KORFLOW_H

@@ -4,13 +4,12 @@
 #include <KORFlow.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/Environment.h"
 
 namespace korflowid {
 namespace {
-
-constexpr unsigned int kRootBufferSize = 1024;
 
 FlowDirectory notReducible() {
   platform::printConsoleMessage("Cannot compute value of KORROOT using getKORRoot");
@@ -19,32 +18,32 @@ FlowDirectory notReducible() {
 
 }  // namespace
 
-FlowDirectory computeFlowDirectoryName() {
-  if (!platform::readEnvironment("KOR_HOME")) {
+FlowDirectory computeFlowDirectoryName(char (&root)[kRootBufferSize]) {
+  if (platform::readEnvironment("KOR_HOME") == nullptr) {
     platform::printConsoleMessage("Cannot locate Trevix environment using environment variable KOR_HOME");
     return {FlowDirectoryOutcome::HomeMissing, {}};
   }
 
-  char root[kRootBufferSize] = {};
   // A root that does not fit arrives unterminated; reading on would run past the buffer.
   if (getKORRoot(root, kRootBufferSize) >= kRootBufferSize) return notReducible();
-  std::string path(root);  // zero-terminated: the root is shorter than the buffer
+  char* const end = root + std::strlen(root);
 
-  std::replace(path.begin(), path.end(), '\\', '/');
-  if (!path.empty() && path.back() == '/') path.pop_back();
+  std::replace(root, end, '\\', '/');
+  std::string_view path(root, static_cast<std::size_t>(end - root));
+  if (!path.empty() && path.back() == '/') path.remove_suffix(1);
 
   // Any segment that starts with two dots ends the usable part, not only a ".." segment.
   const std::size_t up = path.find("/..");
-  if (up == std::string::npos) return notReducible();
-  path.resize(up);
+  if (up == std::string_view::npos) return notReducible();
+  path = path.substr(0, up);
 
   const std::size_t lastSegment = path.rfind('/');
-  if (lastSegment == std::string::npos) return notReducible();
-  path.resize(lastSegment);
+  if (lastSegment == std::string_view::npos) return notReducible();
+  path = path.substr(0, lastSegment);
 
   const std::size_t nameStart = path.rfind('/');
-  if (nameStart != std::string::npos) path.erase(0, nameStart + 1);
-  return {FlowDirectoryOutcome::Found, std::move(path)};
+  if (nameStart != std::string_view::npos) path.remove_prefix(nameStart + 1);
+  return {FlowDirectoryOutcome::Found, path};
 }
 
 }  // namespace korflowid

@@ -2,9 +2,13 @@
 #ifndef KORFLOWID_LOCATION_FLOWDIRECTORY_H
 #define KORFLOWID_LOCATION_FLOWDIRECTORY_H
 
-#include <string>
+#include <cstddef>
+#include <string_view>
 
 namespace korflowid {
+
+/// The reduction works on a copy of the root of at most this many bytes, terminator included.
+inline constexpr std::size_t kRootBufferSize = 1024;
 
 enum class FlowDirectoryOutcome {
   Found,
@@ -14,14 +18,14 @@ enum class FlowDirectoryOutcome {
 
 struct FlowDirectory {
   FlowDirectoryOutcome outcome;
-  std::string name;  // meaningful only with Found; may be empty
+  std::string_view name;  // inside the caller's root buffer; meaningful only with Found; may be empty
 };
 
 /// Recomputes from the environment on every call and prints the console message that belongs to
-/// each failing outcome.
+/// each failing outcome. The reduction happens inside `root`, so nothing is allocated.
 ///   KOR_HOME=D:\inst\RJGQ.2.1\kor  =>  Found, "RJGQ.2.1"
 ///   KOR_HOME=D:\inst\RJGQ.2.1\kor\ =>  Found, "kor"  (the trailing separator shifts it down one level)
-FlowDirectory computeFlowDirectoryName();
+FlowDirectory computeFlowDirectoryName(char (&root)[kRootBufferSize]);
 
 }  // namespace korflowid
 

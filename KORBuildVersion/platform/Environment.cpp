@@ -1,21 +1,22 @@
 // Environment and console through the C and C++ runtimes, the same on every platform.
 #include "platform/Environment.h"
 
+#include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
 namespace korflowid::platform {
 
-std::optional<std::string> readEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
+const char* readEnvironment(const char* name) {
+  return std::getenv(name);
 }
 
 void printConsoleMessage(std::string_view message) {
-  // std::cout shares its buffer with C stdio, so the message lands in order with the application's
-  // own printf output.
-  std::cout << message << std::endl;
+  // The application's own printf output goes through the same C stdio stream, so the message lands
+  // in order with it. C stdio rather than iostreams: a Windows DLL links its C++ runtime statically,
+  // and iostreams alone would make up most of the module's size.
+  std::fwrite(message.data(), 1, message.size(), stdout);
+  std::fwrite("\n", 1, 1, stdout);
+  std::fflush(stdout);
 }
 
 }  // namespace korflowid::platform

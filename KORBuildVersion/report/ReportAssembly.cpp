@@ -8,6 +8,7 @@
 #include "location/InstallRoot.h"
 #include "location/ModuleState.h"
 #include "report/LineReader.h"
+#include "report/ReportAssembly.h"
 #include "report/VersionScan.h"
 
 namespace korflowid {
@@ -44,14 +45,29 @@ std::string assembleReport() {
 }
 
 }  // namespace
+
+std::string deliverReport() {
+  char* const buffer = reportBufferOfThisThread(false);
+  if (buffer != nullptr) buffer[0] = '\0';
+  std::string report = assembleReport();
+  if (buffer != nullptr) std::memcpy(buffer, report.c_str(), report.size() + 1);
+  return report;
+}
+
 }  // namespace korflowid
 
 char* KORFlowID() {
-  char* const buffer = korflowid::moduleState.reportBuffer;
-  buffer[0] = '\0';
-  return korflowid::withoutExceptions(buffer, [buffer] {
-    const std::string report = korflowid::assembleReport();
-    std::memcpy(buffer, report.c_str(), report.size() + 1);
-    return buffer;
-  });
+  // Each calling thread has a buffer of its own, so a text handed out is never rewritten under a
+  // reader by another thread's call.
+  char* const buffer = korflowid::reportBufferOfThisThread(true);
+  if (buffer == nullptr) {
+    static char noReport[1] = {};
+    return noReport;
+  }
+  try {
+    korflowid::deliverReport();
+  } catch (...) {
+    // The buffer holds the empty text already.
+  }
+  return buffer;
 }

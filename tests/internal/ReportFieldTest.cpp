@@ -12,7 +12,8 @@ namespace {
 
 TEST(ReportField, LineEndsAtTheNextCarriageReturnOrTheEndOfTheText) {
   korflowid::test::inFreshModule([] {
-    korflowid::moduleState.reportCache = "x Flow Id: 3\r\nFlow Id: 4\r\nInstall Id:\rUPDATE Name: U1";
+    korflowid::moduleState.reportCache.store(
+        new korflowid::CachedReport("x Flow Id: 3\r\nFlow Id: 4\r\nInstall Id:\rUPDATE Name: U1"));
     const struct {
       const char* label;
       const char* line;

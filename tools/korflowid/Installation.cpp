@@ -10,9 +10,6 @@
 namespace korflowid::tool {
 namespace {
 
-// The report is shorter than this, and so is every line cut out of it, line feed included.
-constexpr unsigned int kReportLimit = 20000;
-
 using LineGetter = char* (*)(char*, unsigned int);
 
 /// The getter's text without its line feed; without `label` and the blanks after it when given.
@@ -77,15 +74,14 @@ std::size_t valueIndex(std::string_view key) {
 }
 
 std::vector<std::string> patchesIn(std::string_view report) {
-  constexpr std::string_view kHeading = "Patches installed in this flow:\r\n";
   constexpr std::string_view kPrefix = "Patch #";
   // The block closes the report: heading, "Patch #" lines, an empty line. A version file may quote
   // the heading, so only the last one that starts a line is a candidate, and it must end the text.
-  std::size_t at = report.rfind(kHeading);
-  while (at != std::string_view::npos && at > 0 && report[at - 1] != '\n') at = report.rfind(kHeading, at - 1);
+  std::size_t at = report.rfind(kPatchHeading);
+  while (at != std::string_view::npos && at > 0 && report[at - 1] != '\n') at = report.rfind(kPatchHeading, at - 1);
   std::vector<std::string> patches;
   if (at == std::string_view::npos) return patches;
-  std::size_t line = at + kHeading.size();
+  std::size_t line = at + kPatchHeading.size();
   for (std::size_t end; report.compare(line, kPrefix.size(), kPrefix) == 0; line = end + 2) {
     end = report.find("\r\n", line);
     if (end == std::string_view::npos) return {};
@@ -109,16 +105,19 @@ Installation readInstallation() {
 
     std::vector<char> report(kReportLimit + 1, '\0');
     found.report = KORFlow::GetVersionText(report.data(), kReportLimit);
-    values[valueIndex("install-id")] = lineFrom(&KORFlow::GetInstallId, "Install Id:");
-    values[valueIndex("access-date")] = lineFrom(&KORFlow::GetExactAccessDate, "Exact Access Date:");
-    values[valueIndex("flow-id")] = lineFrom(&KORFlow::GetFlowId_fromFile, "Flow Id:");
+    const auto labelled = [&](std::string_view key, LineGetter getter) {
+      values[valueIndex(key)] = lineFrom(getter, kValueKinds[valueIndex(key)].label);
+    };
+    labelled("install-id", &KORFlow::GetInstallId);
+    labelled("access-date", &KORFlow::GetExactAccessDate);
+    labelled("flow-id", &KORFlow::GetFlowId_fromFile);
+    labelled("full-flow-name", &KORFlow::GetFullFlowName);
     auto& fullName = values[valueIndex("full-flow-name")];
-    fullName = lineFrom(&KORFlow::GetFullFlowName, "Full Flow Name:");
     // Empty is a real answer here: a full name that is the long flow name and nothing more.
     if (fullName) {
       values[valueIndex("abbreviated-flow-name")] = lineFrom(&KORFlow::GetAbbreviatedFlowName, {}).value_or("");
     }
-    values[valueIndex("update-name")] = lineFrom(&KORFlow::GetUpdateName, "UPDATE Name:");
+    labelled("update-name", &KORFlow::GetUpdateName);
   });
   found.messages = linesOf(captured);
   found.patches = patchesIn(found.report);

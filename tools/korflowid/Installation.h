@@ -12,23 +12,31 @@ namespace korflowid::tool {
 
 enum class Location { Found, HomeMissing, RootNotReducible };
 
-/// The values the tool shows, in the order of the summary. `key` is the --field name and the JSON key.
+/// The report is shorter than this, and so is every line cut out of it, line feed included.
+inline constexpr unsigned int kReportLimit = 20000;
+
+/// The line that opens the report's closing block of patches.
+inline constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
+
+/// The values the tool shows, in the order of the summary. `key` is the --field name and the JSON key;
+/// `label` starts the report line that a labelled value comes from.
 struct ValueKind {
   std::string_view key;
   std::string_view title;
+  std::string_view label;
 };
 inline constexpr std::array<ValueKind, 11> kValueKinds{{
-    {"kor-home", "KOR_HOME"},
-    {"root", "Installation root"},
-    {"flow-code", "Flow code"},
-    {"flow", "Flow"},
-    {"release", "Release"},
-    {"install-id", "Install Id"},
-    {"access-date", "Exact Access Date"},
-    {"flow-id", "Flow Id (from file)"},
-    {"full-flow-name", "Full Flow Name"},
-    {"abbreviated-flow-name", "Abbreviated flow name"},
-    {"update-name", "UPDATE Name"},
+    {"kor-home", "KOR_HOME", {}},
+    {"root", "Installation root", {}},
+    {"flow-code", "Flow code", {}},
+    {"flow", "Flow", {}},
+    {"release", "Release", {}},
+    {"install-id", "Install Id", "Install Id:"},
+    {"access-date", "Exact Access Date", "Exact Access Date:"},
+    {"flow-id", "Flow Id (from file)", "Flow Id:"},
+    {"full-flow-name", "Full Flow Name", "Full Flow Name:"},
+    {"abbreviated-flow-name", "Abbreviated flow name", {}},
+    {"update-name", "UPDATE Name", "UPDATE Name:"},
 }};
 
 /// Index into kValueKinds, or kValueKinds.size() for an unknown key.
@@ -42,6 +50,7 @@ struct Installation {
   std::vector<std::string> patches;  // number texts as the report lists them, in its order
   std::string report;
   std::vector<std::string> messages;  // the library's console messages, each once
+  std::vector<std::string> hints;     // why values are unknown or absent, one line per cause
 
   const std::optional<std::string>& value(std::string_view key) const { return values[valueIndex(key)]; }
 };

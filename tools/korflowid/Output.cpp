@@ -66,6 +66,7 @@ void printJson(const Installation& installation, int exitStatus, std::FILE* out)
   object["patches"] = installation.patches;
   object["report"] = installation.report;
   object["messages"] = installation.messages;
+  object["hints"] = installation.hints;
   write(object.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace), out);
   write("\n", out);
 }
@@ -74,6 +75,14 @@ void printMessages(const Installation& installation, std::FILE* err) {
   for (const std::string& message : installation.messages) {
     write("korflowid: library message: ", err);
     write(message, err);
+    write("\n", err);
+  }
+}
+
+void printHints(const Installation& installation, std::FILE* err) {
+  for (const std::string& hint : installation.hints) {
+    write("korflowid: hint: ", err);
+    write(hint, err);
     write("\n", err);
   }
 }

@@ -20,6 +20,9 @@ void printJson(const Installation& installation, int exitStatus, std::FILE* out)
 /// The library's messages as diagnostics, one line each.
 void printMessages(const Installation& installation, std::FILE* err);
 
+/// Why values are unknown or absent, one line each.
+void printHints(const Installation& installation, std::FILE* err);
+
 }  // namespace korflowid::tool
 
 #endif  // KORFLOWID_TOOLS_OUTPUT_H

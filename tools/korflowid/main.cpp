@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "Console.h"
+#include "Hints.h"
 #include "Installation.h"
 #include "Output.h"
 
@@ -50,6 +51,7 @@ void printHelp() {
       "  --version      show the version\n"
       "\n"
       "The library's console messages go to standard error, or into \"messages\" with --json.\n"
+      "Hints on why a value is unknown or absent follow the summary there, or go into \"hints\" with --json.\n"
       "\n"
       "Exit status:\n"
       "  0  the flow directory was found\n"
@@ -137,8 +139,11 @@ int main(int argc, char** argv) {
   }
 
   useBinaryStandardOutput();
-  const Installation installation = readInstallation();
+  Installation installation = readInstallation();
   const int status = exitStatusOf(installation.location);
+  // A script that asks for one value or the report wants nothing else, not even on standard error;
+  // JSON keeps its hints in a field of their own.
+  if (options.mode == Mode::Summary || options.mode == Mode::Json) installation.hints = hintsFor(installation);
   if (options.mode == Mode::Json) {
     printJson(installation, status, stdout);
     return status;
@@ -150,6 +155,7 @@ int main(int argc, char** argv) {
     printValue(installation, options.field, stdout);
   } else {
     printSummary(installation, stdout);
+    printHints(installation, stderr);
   }
   return status;
 }

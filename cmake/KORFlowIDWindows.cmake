@@ -1,0 +1,69 @@
+# What the Windows build adds to a module: a version resource, the names an MSVC-built caller links
+# against with an import library in Microsoft's format, and stripping on install.
+
+set(KORFLOWID_CMAKE_HELPERS ${CMAKE_CURRENT_LIST_DIR})
+
+# A VERSIONINFO resource for `target`, so that Explorer, installers and support staff can read which
+# release a file is without loading it.
+function(korflowid_add_version_resource target original_filename description)
+  set(rc_original_filename ${original_filename})
+  set(rc_description ${description})
+  get_filename_component(rc_internal_name ${original_filename} NAME_WE)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(rc_file_type VFT_APP)
+  else()
+    set(rc_file_type VFT_DLL)
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${KORFLOWID_CMAKE_HELPERS}/KORFlowIDVersion.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+# Strips the installed file of `target`; the build tree keeps its debug information.
+function(korflowid_strip_on_install target)
+  if(NOT CMAKE_STRIP)
+    return()
+  endif()
+  set(installed "${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:${target}>")
+  if(NOT IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}")
+    set(installed "\${CMAKE_INSTALL_PREFIX}/${installed}")
+  endif()
+  install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-all \"\$ENV{DESTDIR}${installed}\"
+                                COMMAND_ERROR_IS_FATAL ANY)")
+endfunction()
+
+# MinGW exports the GCC names of the header's functions. The module-definition file generated from
+# the header adds each MSVC name as an alias of the same function, and llvm-dlltool makes the import
+# library that MSVC's linker (and lld-link) reads: KORFlowID.lib beside libKORFlowID.dll.a.
+function(korflowid_add_msvc_names target header)
+  find_program(KORFLOWID_CLANG NAMES clang++ clang++-14 clang clang-14
+               DOC "clang, which parses the public header as an MSVC caller would")
+  find_program(KORFLOWID_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 DOC "llvm-dlltool, which writes KORFlowID.lib")
+  if(NOT KORFLOWID_CLANG OR NOT KORFLOWID_DLLTOOL)
+    message(FATAL_ERROR "The Windows build exports the names MSVC-built callers use and needs clang and "
+                        "llvm-dlltool for them (Debian: apt-get install clang llvm).")
+  endif()
+  set(def ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
+  set(msvc_def ${CMAKE_CURRENT_BINARY_DIR}/${target}-msvc.def)
+  set(script ${KORFLOWID_CMAKE_HELPERS}/KORFlowIDModuleDefinition.cmake)
+  add_custom_command(
+    OUTPUT ${def} ${msvc_def}
+    COMMAND ${CMAKE_COMMAND} -DCLANG=${KORFLOWID_CLANG} -DHEADER=${header} -DDEF=${def} -DMSVC_DEF=${msvc_def}
+            -DDLL_NAME=${target}.dll -P ${script}
+    DEPENDS ${header} ${script}
+    COMMENT "Export names of ${target}.dll from ${header}"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${def})
+
+  # After every link of the DLL, so that the two import libraries never describe different modules.
+  set(import_library ${CMAKE_CURRENT_BINARY_DIR}/${target}.lib)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${KORFLOWID_DLLTOOL} -m i386:x86-64 -D ${target}.dll -d ${msvc_def} -l ${import_library}
+    COMMENT "Import library ${target}.lib for MSVC-built callers"
+    VERBATIM)
+  set_target_properties(${target} PROPERTIES
+    KORFLOWID_MSVC_IMPORT_LIBRARY ${import_library}
+    KORFLOWID_MSVC_IMPORT_DEFINITION ${msvc_def})
+  install(FILES ${import_library} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+endfunction()

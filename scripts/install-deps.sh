@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and the korflowid tool need, as listed in
+# .ci/packages.txt; with --checks also those that CI's further checks need. Installs nothing when all
+# are present, and refreshes the package index only when something is missing.
+#   scripts/install-deps.sh [--checks] [--dry-run]
+set -euo pipefail
+
+list="$(cd "$(dirname "$0")/.." && pwd)/.ci/packages.txt"
+checks=false
+dry_run=false
+for arg in "$@"; do
+  case $arg in
+    --checks) checks=true ;;
+    --dry-run) dry_run=true ;;
+    -h | --help) sed -n '2,5s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    *) echo "install-deps: unknown argument '$arg' (try --help)" >&2; exit 2 ;;
+  esac
+done
+
+# One name a line; '#' starts a comment; the names after the line "[checks]" serve CI's further checks.
+wanted=$(awk -v checks="$checks" '
+  /^\[checks\][ \t]*$/ { if (checks != "true") exit; next }
+  { sub(/#.*/, ""); gsub(/[ \t\r]/, "") }
+  NF' "$list")
+
+if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
+  echo "install-deps: no apt-get here; this script serves Debian and its derivatives." >&2
+  echo "install-deps: install the equivalents of: $(echo $wanted)" >&2
+  exit 1
+fi
+
+missing=()
+for package in $wanted; do
+  # A package that was removed but left its configuration behind is known to dpkg, yet not installed.
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null)" = installed ] || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all $(echo $wanted | wc -w) packages are present"
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "install-deps: missing ${missing[*]}; run this as root, there is no sudo" >&2
+    exit 1
+  fi
+  as_root=(sudo)
+fi
+
+run() {
+  echo "+ $*"
+  if ! $dry_run; then "$@"; fi
+}
+echo "install-deps: installing ${missing[*]}"
+run "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+run "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"

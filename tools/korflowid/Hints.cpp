@@ -1,0 +1,278 @@
+// Hints: what the library answered, held against what the installation tree holds.
+#include "Hints.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+namespace korflowid::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+char upperCase(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+/// Names compared as Windows compares them: ASCII letters without regard to case. The library reads
+/// the tree that way on every platform, so a hint never calls a name missing that the library finds.
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (upperCase(a[i]) != upperCase(b[i])) return false;
+  }
+  return true;
+}
+
+/// `prefix`, any run of characters, `suffix`: the one wildcard form the installer's names take.
+bool matchesWildcard(std::string_view name, std::string_view prefix, std::string_view suffix) {
+  return name.size() >= prefix.size() + suffix.size() && sameName(name.substr(0, prefix.size()), prefix) &&
+         sameName(name.substr(name.size() - suffix.size()), suffix);
+}
+
+struct Entry {
+  std::string name;
+  bool directory = false;
+  std::uintmax_t size = 0;  // of regular files; 0 for anything else
+};
+
+/// Every entry of `directory`, or none when it cannot be listed. Nothing is opened, so a FIFO or a
+/// device named like a version file costs no more than its name.
+std::vector<Entry> entriesOf(const fs::path& directory) {
+  std::vector<Entry> entries;
+  std::error_code error;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+    Entry entry;
+    entry.name = it->path().filename().string();
+    std::error_code typeError;
+    entry.directory = it->is_directory(typeError);
+    if (it->is_regular_file(typeError)) {
+      std::error_code sizeError;
+      const std::uintmax_t size = it->file_size(sizeError);
+      entry.size = sizeError ? 0 : size;
+    }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+/// The exact spelling when the tree has it, else the first other spelling the listing shows.
+const Entry* entryNamed(const std::vector<Entry>& entries, std::string_view name) {
+  const Entry* found = nullptr;
+  for (const Entry& entry : entries) {
+    if (entry.name == name) return &entry;
+    if (found == nullptr && sameName(entry.name, name)) found = &entry;
+  }
+  return found;
+}
+
+/// What the report is made from, as far as names, types and sizes tell.
+struct TreeLook {
+  bool exists = false;
+  std::string versionDirectory;  // as spelled on disk; empty when there is none
+  std::size_t versionFiles = 0;
+  std::uintmax_t versionBytes = 0;
+  std::optional<std::uintmax_t> fallbackBytes;  // InstallVersion.txt, when there is such a file
+  std::size_t patchFiles = 0;
+  std::uintmax_t patchNameBytes = 0;
+
+  bool hasVersionText() const { return versionFiles > 0 || fallbackBytes.has_value(); }
+  bool listsAnything() const { return hasVersionText() || patchFiles > 0; }
+
+  /// More than the report can hold: a line feed read may be written as CR LF, so every byte may
+  /// count twice, each file adds its closing line, and each patch a line about as long as its name.
+  std::uintmax_t mostReportBytes() const {
+    std::uintmax_t most = 2 * (versionBytes + versionFiles);
+    if (fallbackBytes) most += 2 * (*fallbackBytes + 1);
+    if (patchFiles > 0) most += 64 + patchNameBytes + 16 * patchFiles;
+    return most;
+  }
+};
+
+TreeLook lookAt(const fs::path& root) {
+  TreeLook look;
+  std::error_code error;
+  look.exists = fs::is_directory(root, error);
+  if (!look.exists) return look;
+  const std::vector<Entry> entries = entriesOf(root);
+  if (const Entry* versions = entryNamed(entries, "InstallVersions"); versions != nullptr && versions->directory) {
+    look.versionDirectory = versions->name;
+    for (const Entry& entry : entriesOf(root / versions->name)) {
+      if (!matchesWildcard(entry.name, "InstallVersion_", ".txt")) continue;
+      ++look.versionFiles;
+      look.versionBytes += entry.size;
+    }
+  }
+  if (const Entry* fallback = entryNamed(entries, "InstallVersion.txt"); fallback != nullptr && !fallback->directory) {
+    look.fallbackBytes = fallback->size;
+  }
+  for (const Entry& entry : entries) {
+    if (!matchesWildcard(entry.name, "patch_", ".txt")) continue;
+    ++look.patchFiles;
+    look.patchNameBytes += entry.name.size();
+  }
+  return look;
+}
+
+std::string withThousands(std::uintmax_t number) {
+  std::string digits = std::to_string(number);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string counted(std::size_t count, const std::string& noun) {
+  return withThousands(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string inQuotes(std::string_view text) {
+  return "'" + std::string(text) + "'";
+}
+
+/// With a trailing separator, so it reads as a directory.
+std::string shownDirectory(const fs::path& root) {
+  std::string shown = root.generic_string();
+  if (shown.empty() || shown.back() != '/') shown += '/';
+  return shown;
+}
+
+/// The flow directory name the library reads from the root's text: backslashes count as separators,
+/// the root's own trailing one goes, the text ends before its first "/..", and the name is the segment
+/// before the last one. Nothing when no such segment is left.
+std::optional<std::string> flowDirectoryName(std::string root) {
+  std::replace(root.begin(), root.end(), '\\', '/');
+  if (!root.empty() && root.back() == '/') root.pop_back();
+  const std::size_t climb = root.find("/..");
+  if (climb == std::string::npos) return std::nullopt;
+  root.erase(climb);
+  const std::size_t lastSegment = root.rfind('/');
+  if (lastSegment == std::string::npos) return std::nullopt;
+  root.erase(lastSegment);
+  const std::size_t separator = root.rfind('/');
+  return separator == std::string::npos ? root : root.substr(separator + 1);
+}
+
+void addFlowHints(const Installation& installation, std::vector<std::string>& hints) {
+  if (installation.flowValue != 0 && installation.releaseValue != 0) return;
+  const std::optional<std::string> name = flowDirectoryName(installation.value("root").value_or(""));
+  if (!name) return;
+  if (name->empty()) {
+    hints.push_back("the flow directory name is empty: KOR_HOME needs a named directory above its last one");
+    return;
+  }
+  if (installation.flowValue == 0) {
+    const std::string code = installation.value("flow-code").value_or("");
+    if (code == *name) {
+      hints.push_back("no known flow marker in the flow directory name " + inQuotes(*name));
+    } else {
+      hints.push_back("the flow directory name " + inQuotes(*name) + " gives the flow code " + inQuotes(code) +
+                      ", which names no known flow");
+    }
+  }
+  if (installation.releaseValue == 0) {
+    hints.push_back("the release in " + inQuotes(*name) + " is not one the library knows");
+  }
+  // Two ways of writing KOR_HOME that make the library read another name than the user meant.
+  std::string home = installation.value("kor-home").value_or("");
+  std::replace(home.begin(), home.end(), '\\', '/');
+  if (home.find("/..") != std::string::npos) {
+    hints.push_back("KOR_HOME holds '/..': the flow directory name is read from the text before it");
+  } else if (!home.empty() && home.back() == '/') {
+    hints.push_back("KOR_HOME ends with a separator, so the flow directory name is that of its last directory");
+  }
+}
+
+/// Why the report is empty; `look` found something the library lists, which only the size limit
+/// leaves out, unless the tree changed or the library reads it otherwise than the tool.
+std::string whyNoReport(const TreeLook& look, const std::string& shown) {
+  if (look.mostReportBytes() < kReportLimit) return "no report, although " + shown + " holds version or patch files";
+  std::vector<std::string> sizes;
+  if (look.versionFiles > 0) sizes.push_back("version files hold " + withThousands(look.versionBytes) + " bytes");
+  if (look.versionFiles == 0 && look.fallbackBytes) {
+    sizes.push_back("InstallVersion.txt holds " + withThousands(*look.fallbackBytes) + " bytes");
+  }
+  if (look.patchFiles > 0) sizes.push_back(counted(look.patchFiles, "patch file"));
+  std::string hint = "the report would reach the " + std::to_string(kReportLimit) + "-byte limit (";
+  for (std::size_t i = 0; i < sizes.size(); ++i) hint += (i == 0 ? "" : ", ") + sizes[i];
+  return hint + ")";
+}
+
+void addReportHints(const Installation& installation, std::vector<std::string>& hints) {
+  std::vector<std::string_view> absentLabels;
+  for (std::size_t i = 0; i < kValueKinds.size(); ++i) {
+    if (!kValueKinds[i].label.empty() && !installation.values[i]) absentLabels.push_back(kValueKinds[i].label);
+  }
+  if (!installation.report.empty() && absentLabels.empty()) return;
+
+  // "kor/.." goes from the text before the disk is asked, as Windows climbs out of KOR_HOME.
+  const fs::path root = fs::path(installation.value("root").value_or("")).lexically_normal();
+  const std::string shown = shownDirectory(root);
+  const TreeLook look = lookAt(root);
+  const std::string noVersionText =
+      (look.versionDirectory.empty() ? shown + " holds no InstallVersions/"
+                                     : shown + look.versionDirectory + "/ holds no InstallVersion_*.txt") +
+      " and there is no InstallVersion.txt";
+  if (installation.report.empty()) {
+    if (!look.exists) {
+      hints.push_back("no report: " + shown + " does not exist");
+    } else if (!look.listsAnything()) {
+      hints.push_back("no report: " + noVersionText);
+    } else {
+      hints.push_back(whyNoReport(look, shown));
+    }
+    return;
+  }
+  if (!look.hasVersionText()) {
+    hints.push_back("the report lists patches only: " + noVersionText);
+    return;
+  }
+  // Version files that give only empty lines: empty, or cut short at a first line too long to read.
+  const std::size_t firstText = installation.report.find_first_not_of("\r\n");
+  if (firstText == std::string::npos || firstText == installation.report.rfind(kPatchHeading)) {
+    const std::string files =
+        look.versionFiles > 0
+            ? counted(look.versionFiles, "version file") + " (" + withThousands(look.versionBytes) + " bytes)"
+            : "InstallVersion.txt (" + withThousands(*look.fallbackBytes) + " bytes)";
+    hints.push_back("no line of " + files + " reached the report");
+    return;
+  }
+  std::string missing = "the report holds no ";
+  for (std::size_t i = 0; i < absentLabels.size(); ++i) {
+    missing += (i == 0 ? "" : i + 1 == absentLabels.size() ? " or " : ", ") + inQuotes(absentLabels[i]);
+  }
+  hints.push_back(missing);
+  // A label in another case is the likeliest slip of a hand-edited version file.
+  for (const std::string_view label : absentLabels) {
+    const auto at = std::search(installation.report.begin(), installation.report.end(), label.begin(), label.end(),
+                                [](char a, char b) { return upperCase(a) == upperCase(b); });
+    if (at == installation.report.end()) continue;
+    hints.push_back("the report holds " + inQuotes(std::string_view(&*at, label.size())) +
+                    ", but labels count only as " + inQuotes(label));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> hintsFor(const Installation& installation) {
+  std::vector<std::string> hints;
+  if (installation.location != Location::Found) return hints;
+  try {
+    std::error_code error;
+    const fs::file_status home = fs::status(installation.value("kor-home").value_or(""), error);
+    if (!fs::exists(home)) {
+      hints.push_back("KOR_HOME names a directory that does not exist");
+    } else if (!fs::is_directory(home)) {
+      hints.push_back("KOR_HOME names a file, not a directory");
+    }
+    addFlowHints(installation, hints);
+    addReportHints(installation, hints);
+  } catch (const std::exception&) {
+    // A name the platform cannot convert, or memory: the hints so far are still true.
+  }
+  return hints;
+}
+
+}  // namespace korflowid::tool
