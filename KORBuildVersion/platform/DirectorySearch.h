@@ -2,28 +2,88 @@
 #ifndef KORFLOWID_PLATFORM_DIRECTORYSEARCH_H
 #define KORFLOWID_PLATFORM_DIRECTORYSEARCH_H
 
+#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/TextFile.h"
 
 namespace korflowid::platform {
 
-struct DirectoryMatch {
-  std::string name;                          // without any directory part
-  std::optional<std::int32_t> creationTime;  // where the platform's search reports it at no cost
+/// One directory listed for one wildcard pattern. Its matches are opened through the search, which
+/// keeps the directory open, so a file costs no more than its own opening.
+///
+/// Names match the pattern as they do on Windows: "*" stands for any run of characters, "?" for any
+/// one, and letters match without regard to ASCII case. Matches come in the order the platform
+/// yields them, which is arbitrary: callers sort by their own key. Entries are taken whatever they
+/// are (files, directories, links); opening decides what they are worth. Paths are read as Windows
+/// reads them: a segment followed by ".." leaves the text before anything is opened, so neither its
+/// existence nor its links matter ("a/kor/../x" is "a/x").
+///   DirectorySearch(root, "patch_*.txt")  =>  "patch_2.txt", "PATCH_10.TXT"
+class DirectorySearch {
+ public:
+  /// Lists `directory` (a path used as a prefix, normally ending in a separator). A missing
+  /// directory, or one that cannot be read, gives no matches. The listing stops at `enough`
+  /// matches: a caller that can use no more says so, and a huge directory is not read to its end.
+  DirectorySearch(const std::string& directory, std::string_view pattern, std::size_t enough = SIZE_MAX);
+
+  /// Lists the subdirectory `name` of `directory`. Where no entry has exactly that name, one spelled
+  /// otherwise is taken, as Windows would find it: the first in name order.
+  DirectorySearch(const std::string& directory, std::string_view name, std::string_view pattern);
+
+  ~DirectorySearch();
+  DirectorySearch(const DirectorySearch&) = delete;
+  DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+  std::size_t size() const { return matches_.size(); }
+  /// The name of match `i`, as it is on disk, without any directory part.
+  const std::string& name(std::size_t i) const { return matches_[i].name; }
+
+  /// Opens match `i` into `file`, with the rules of TextFile::open.
+  bool open(std::size_t i, TextFile& file);
+
+  /// The creation time of match `i` as a signed 32-bit count of seconds, smaller for older files;
+  /// 0 when it is gone.
+  std::int32_t creationTime(std::size_t i);
+
+ private:
+  struct Match {
+    std::string name;
+    std::int32_t creationTime = 0;
+    bool creationTimeKnown = false;
+    bool listedAsRegularFile = false;  // the listing itself said so, where it can
+  };
+
+  void list(std::string_view pattern, std::size_t enough = SIZE_MAX);
+
+  std::vector<Match> matches_;
+  std::string directory_;   // where matches are opened by path
+  void* handle_ = nullptr;  // the listed directory, kept open where files open relative to it
 };
 
-/// Every entry of the pattern's directory whose name matches the pattern's last segment ("*" any
-/// run of characters, "?" any one), in the order the platform yields them, which is arbitrary:
-/// callers sort by their own key. A missing directory or no match gives an empty list. Entries are
-/// reported whatever they are (files, directories, links); opening decides what they are worth.
-///   "root/../patch_*.txt"  =>  {"patch_2.txt", "patch_10.txt"}
-std::vector<DirectoryMatch> findMatches(const std::string& pattern);
+/// Whether `a` comes before `b` in the order an NTFS directory search yields names: upper-cased,
+/// byte by byte. Names that differ only in case (which NTFS cannot hold side by side) go by their
+/// bytes, so the order never depends on the listing.
+inline bool precedesInNameOrder(std::string_view a, std::string_view b) {
+  const auto upper = [](char c) { return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); };
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    if (a[i] == b[i]) continue;  // the usual long shared prefix ("InstallVersion_") costs no case work
+    if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]);
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a.compare(b) < 0;  // compares bytes as unsigned char
+}
 
-/// The creation time of a match found in `directory` (the pattern's directory part, ending in a
-/// separator) as a signed 32-bit count of seconds, smaller for older files; 0 when it is gone.
-std::int32_t creationTimeOf(const std::string& directory, const DirectoryMatch& match);
+/// Whether equal keys may keep the order of the platform's search: on Windows they do, NTFS listing
+/// names in that order already; elsewhere the listing order is arbitrary and names break the tie.
+#if defined(_WIN32)
+inline constexpr bool kSearchYieldsNameOrder = true;
+#else
+inline constexpr bool kSearchYieldsNameOrder = false;
+#endif
 
 }  // namespace korflowid::platform
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/DirectorySearch.h"
 #include "platform/TextFile.h"
 
 namespace korflowid {
@@ -18,6 +19,10 @@ class LineReader {
 
   /// False when the file cannot be opened (or is not a regular file).
   bool open(const std::string& path) { return file_.open(path); }
+  /// The file `name` of `directory`, under another spelling where the exact one is missing.
+  bool open(const std::string& directory, std::string_view name) { return file_.open(directory, name); }
+  /// Match `i` of a search.
+  bool open(platform::DirectorySearch& search, std::size_t i) { return search.open(i, file_); }
 
   /// The next line without its line feed; valid until the next call. A last line without a line
   /// feed still counts. The line may hold zero bytes; callers decide what they mean.

@@ -19,7 +19,7 @@ namespace {
 std::string fallbackText(const std::string& root, std::size_t limit) {
   std::string text;
   LineReader reader;
-  if (!reader.open(root + "InstallVersion.txt")) return text;
+  if (!reader.open(root, "InstallVersion.txt")) return text;
   std::string_view line;
   while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
   text.append("\r\n");

@@ -2,7 +2,7 @@
 #include "report/VersionScan.h"
 
 #include <algorithm>
-#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "platform/DirectorySearch.h"
@@ -14,39 +14,70 @@ namespace {
 constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
 constexpr std::size_t kShortestPatchLine = 9;  // "Patch #" and CR LF
 
-/// Positions 0 to keys.size() - 1 in ascending order of their keys; equal keys keep the order the
-/// search gave them (patch_5 and patch_05, or files created in the same second).
-std::vector<std::size_t> ascendingOrder(const std::vector<std::int32_t>& keys) {
+/// Positions 0 to keys.size() - 1 in ascending order of their keys. Equal keys (patch_5 and
+/// patch_05, or files created in the same second) come in the order NTFS lists their names, as on
+/// Windows; names are compared only within runs of equal keys, so a sort without them costs no
+/// string work.
+std::vector<std::size_t> ascendingOrder(const std::vector<std::int32_t>& keys,
+                                        const platform::DirectorySearch& search) {
+  // Pairs of key and position sort without a comparison function, and the position keeps the sort
+  // stable.
+  std::vector<std::pair<std::int32_t, std::size_t>> keyed(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) keyed[i] = {keys[i], i};
+  std::sort(keyed.begin(), keyed.end());
   std::vector<std::size_t> order(keys.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  for (std::size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].second;
+  if (platform::kSearchYieldsNameOrder) return order;
+
+  const auto byName = [&search](std::size_t a, std::size_t b) {
+    return platform::precedesInNameOrder(search.name(a), search.name(b));
+  };
+  for (std::size_t begin = 0, end = 0; begin < keyed.size(); begin = end) {
+    for (end = begin + 1; end < keyed.size() && keyed[end].first == keyed[begin].first;) ++end;
+    const auto first = order.begin() + static_cast<std::ptrdiff_t>(begin);
+    if (end - begin > 1) std::sort(first, first + static_cast<std::ptrdiff_t>(end - begin), byName);
+  }
   return order;
 }
 
+/// How many patch files make a text of at least `limit` bytes whatever their names.
+std::size_t patchCountBeyond(std::size_t limit) {
+  if (limit <= kPatchHeading.size()) return 1;
+  return (limit - kPatchHeading.size() + kShortestPatchLine - 1) / kShortestPatchLine;
+}
+
 std::string patchText(const std::string& directory, std::size_t limit) {
-  const std::vector<platform::DirectoryMatch> matches = platform::findMatches(directory + "patch_*.txt");
-  if (matches.empty()) return {};
-  // Past this many patches the text cannot fit whatever their numbers: only its length counts now.
-  if (kPatchHeading.size() + kShortestPatchLine * matches.size() >= limit) return std::string(limit, '\n');
+  // Once that many are listed, only the text's length counts: the rest of a huge directory is not read.
+  const std::size_t tooMany = patchCountBeyond(limit);
+  const platform::DirectorySearch patches(directory, "patch_*.txt", tooMany);
+  if (patches.size() == 0) return {};
+  if (patches.size() >= tooMany) return std::string(limit, '\n');
 
+  std::vector<std::string_view> numberTexts;
   std::vector<std::int32_t> numbers;
-  numbers.reserve(matches.size());
-  for (const platform::DirectoryMatch& match : matches)
-    numbers.push_back(patchNumberValue(patchNumberText(match.name)));
-
-  std::string text(kPatchHeading);
-  for (const std::size_t i : ascendingOrder(numbers)) {
-    text.append("Patch #").append(patchNumberText(matches[i].name)).append("\r\n");
+  numberTexts.reserve(patches.size());
+  numbers.reserve(patches.size());
+  std::size_t size = kPatchHeading.size() + 2;
+  for (std::size_t i = 0; i < patches.size(); ++i) {
+    numberTexts.push_back(patchNumberText(patches.name(i)));
+    numbers.push_back(patchNumberValue(numberTexts.back()));
+    size += kShortestPatchLine + numberTexts.back().size();
   }
+
+  std::string text;
+  text.reserve(size);
+  text.append(kPatchHeading);
+  for (const std::size_t i : ascendingOrder(numbers, patches))
+    text.append("Patch #").append(numberTexts[i]).append("\r\n");
   text.append("\r\n");
   return text;
 }
 
-/// Appends the file's lines, each with CR LF, then one more CR LF (also for a file that cannot be
-/// opened), stopping early once `text` reaches `limit`.
-void appendVersionFile(const std::string& path, std::string& text, std::size_t limit) {
+/// Appends the lines of match `i`, each with CR LF, then one more CR LF (also for a file that cannot
+/// be opened), stopping early once `text` reaches `limit`.
+void appendVersionFile(platform::DirectorySearch& files, std::size_t i, std::string& text, std::size_t limit) {
   LineReader reader;
-  if (reader.open(path)) {
+  if (reader.open(files, i)) {
     std::string_view line;
     while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
   }
@@ -54,8 +85,7 @@ void appendVersionFile(const std::string& path, std::string& text, std::size_t l
 }
 
 std::string installVersionText(const std::string& directory, std::size_t limit) {
-  const std::string versionDirectory = directory + "InstallVersions/";
-  const std::vector<platform::DirectoryMatch> files = platform::findMatches(versionDirectory + "InstallVersion_*.txt");
+  platform::DirectorySearch files(directory, "InstallVersions", "InstallVersion_*.txt");
 
   // The text's length does not depend on the order of the files, so they are read in the search's
   // order first: a tree too large for a report is known after one report's worth of reading, and
@@ -63,8 +93,8 @@ std::string installVersionText(const std::string& directory, std::size_t limit) 
   std::string pieces;
   std::vector<std::size_t> pieceEnds;
   pieceEnds.reserve(files.size());
-  for (const platform::DirectoryMatch& file : files) {
-    appendVersionFile(versionDirectory + file.name, pieces, limit);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    appendVersionFile(files, i, pieces, limit);
     if (pieces.size() >= limit) return pieces;
     pieceEnds.push_back(pieces.size());
   }
@@ -73,12 +103,10 @@ std::string installVersionText(const std::string& directory, std::size_t limit) 
   // Oldest first; the number in a file's name plays no part.
   std::vector<std::int32_t> creationTimes;
   creationTimes.reserve(files.size());
-  for (const platform::DirectoryMatch& file : files) {
-    creationTimes.push_back(platform::creationTimeOf(versionDirectory, file));
-  }
+  for (std::size_t i = 0; i < files.size(); ++i) creationTimes.push_back(files.creationTime(i));
   std::string text;
   text.reserve(pieces.size());
-  for (const std::size_t i : ascendingOrder(creationTimes)) {
+  for (const std::size_t i : ascendingOrder(creationTimes, files)) {
     const std::size_t begin = i == 0 ? 0 : pieceEnds[i - 1];
     text.append(pieces, begin, pieceEnds[i] - begin);
   }

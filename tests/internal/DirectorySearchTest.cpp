@@ -1,4 +1,5 @@
-// The directory search's wildcard rules, which the POSIX flavour implements itself.
+// The directory search's wildcard rules and path text, which the POSIX flavour implements itself, and
+// the name order that breaks ties.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,11 +9,23 @@
 #include "platform/DirectorySearch.h"
 #include "support/TestSupport.h"
 
+#if !defined(_WIN32)
+#include "platform/posix/FileSystem.h"
+#endif
+
 namespace {
 
-using korflowid::platform::findMatches;
-
 #if !defined(_WIN32)  // Windows matches through the C runtime, without regard to case
+using korflowid::platform::DirectorySearch;
+
+std::vector<std::string> namesFound(const std::string& directory, const char* pattern) {
+  DirectorySearch search(directory, pattern);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < search.size(); ++i) names.push_back(search.name(i));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 TEST(DirectorySearch, WildcardsMatchWholeNames) {
   korflowid::test::TempTree tree;
   for (const char* name : {"patch_1.txt", "patch_.txt", "patch_1.txt.bak", "xpatch_2.txt", "Patch_3.txt", "abcabc",
@@ -23,7 +36,9 @@ TEST(DirectorySearch, WildcardsMatchWholeNames) {
     const char* pattern;
     std::vector<std::string> names;
   } cases[] = {
-      {"patch_*.txt", {"patch_.txt", "patch_1.txt"}},
+      {"patch_*.txt", {"Patch_3.txt", "patch_.txt", "patch_1.txt"}},
+      {"PATCH_*.TXT", {"Patch_3.txt", "patch_.txt", "patch_1.txt"}},
+      {"A?B?C", {"aXbXc"}},
       {"*.txt", {"Patch_3.txt", "a.txt.txt", "patch_.txt", "patch_1.txt", "xpatch_2.txt"}},
       {"a*b*c", {"aXbXc", "abc", "abcabc"}},
       {"a?b?c", {"aXbXc"}},
@@ -33,14 +48,40 @@ TEST(DirectorySearch, WildcardsMatchWholeNames) {
       {"*.txt.*", {"a.txt.txt", "patch_1.txt.bak"}},
       {"a?", {"ab"}},
   };
-  for (const auto& c : cases) {
-    std::vector<std::string> found;
-    for (const auto& match : findMatches(tree.path() + c.pattern)) found.push_back(match.name);
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, c.names) << c.pattern;
-  }
-  EXPECT_TRUE(findMatches(tree.path() + "missing/*").empty());
+  for (const auto& c : cases) EXPECT_EQ(namesFound(tree.path(), c.pattern), c.names) << c.pattern;
+  EXPECT_TRUE(namesFound(tree.path() + "missing/", "*").empty());
 }
+
+TEST(DirectorySearch, DotDotRemovesTheSegmentBeforeItInTheText) {
+  const struct {
+    const char* path;
+    const char* textual;
+  } cases[] = {
+      {"/i/RJGQ.2.1/kor/../InstallVersions/", "/i/RJGQ.2.1/InstallVersions/"},
+      {"/i/a/b/../../x", "/i/x"},
+      {"/i/./a//b/./../", "/i/a/"},
+      {"/i/a/..", "/i/"},
+      {"/..", "/"},
+      {"/../../x", "/x"},
+      {"//i///x", "/i/x"},
+      {"kor/../patch_1.txt", "patch_1.txt"},
+      {"kor/../", ""},
+      {"", ""},
+      {"../x", "../x"},
+      {"a/../../x/./", "../x/"},
+      {"../../a/..", "../../"},
+      {"a/..b/../c", "a/c"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(korflowid::platform::textualPath(c.path), c.textual) << c.path;
+}
+
 #endif
+
+TEST(DirectorySearch, NameOrderIsUpperCasedBytes) {
+  // Upper-casing puts "_" after the letters, where lower-casing or plain bytes would not.
+  std::vector<std::string> names = {"c", "_", "B", "a", "b", "A", "", "ab", "\xe4", "Z"};
+  std::sort(names.begin(), names.end(), korflowid::platform::precedesInNameOrder);
+  EXPECT_EQ(names, (std::vector<std::string>{"", "A", "a", "ab", "B", "b", "c", "Z", "_", "\xe4"}));
+}
 
 }  // namespace

@@ -48,6 +48,26 @@ TEST(ManyFilesScan, TenThousandPatchFilesAllListedByNumber) {
   EXPECT_EQ(text, expected + "\r\n");
 }
 
+TEST(ManyFilesScan, TextsAroundTheLimitAreExactOrAtLeastTheLimit) {
+  TempTree tree;
+  for (int i = 1; i <= 9; ++i) {
+    tree.write("patch_" + std::to_string(i) + ".txt", "");
+    tree.write("InstallVersions/InstallVersion_" + std::to_string(i) + ".txt",
+               "Install Id: " + std::to_string(i) + "\n");
+  }
+  for (const ScanMode mode : {ScanMode::Patches, ScanMode::InstallVersions}) {
+    const std::string exact = scanVersionFiles(tree.path(), mode, kNoLimit);
+    for (std::size_t limit = 1; limit <= exact.size() + 20; ++limit) {
+      const std::string text = scanVersionFiles(tree.path(), mode, limit);
+      if (exact.size() < limit) {
+        EXPECT_EQ(text, exact) << "limit " << limit;
+      } else {
+        EXPECT_GE(text.size(), limit) << "limit " << limit;
+      }
+    }
+  }
+}
+
 #if defined(__linux__)
 /// The creation second the scan orders by (the modification time where there is none).
 long long creationSecond(const std::string& path) {

@@ -2,11 +2,12 @@
 #include "platform/TextFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/posix/FileSystem.h"
 
 namespace korflowid::platform {
 
@@ -15,16 +16,26 @@ TextFile::~TextFile() {
 }
 
 bool TextFile::open(const std::string& path) {
-  // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused right after.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd_ < 0) return false;
-  struct stat info;
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd_);
-    fd_ = -1;
-    return false;
+  FileFacts facts;
+  fd_ = openRegularFile(AT_FDCWD, textualPath(path).c_str(), &facts, nullptr);
+  knownSize_ = facts.size;
+  return fd_ >= 0;
+}
+
+bool TextFile::open(const std::string& directory, std::string_view name) {
+  const std::string path = textualPath(directory + std::string(name));
+  FileFacts facts;
+  bool missing = false;
+  fd_ = openRegularFile(AT_FDCWD, path.c_str(), &facts, &missing);
+  if (fd_ < 0 && missing) {
+    // Only now, with the exact name missing, is the directory listed for other spellings.
+    const std::size_t slash = path.rfind('/');
+    const std::string parent = path.substr(0, slash + 1);
+    const std::string spelled = otherSpelling(parent, std::string_view(path).substr(slash + 1));
+    if (!spelled.empty()) fd_ = openRegularFile(AT_FDCWD, (parent + spelled).c_str(), &facts, nullptr);
   }
-  return true;
+  knownSize_ = facts.size;
+  return fd_ >= 0;
 }
 
 std::size_t TextFile::read(char* out, std::size_t capacity) {
@@ -44,6 +55,8 @@ std::size_t TextFile::read(char* out, std::size_t capacity) {
       ended_ = true;
       return start;  // a carriage return at the very end is an ordinary character
     }
+    bytesRead_ += static_cast<std::uint64_t>(got);
+    if (bytesRead_ == knownSize_) ended_ = true;
 
     std::size_t total = start + static_cast<std::size_t>(got);
     // Whole runs between carriage returns move at once; a byte-by-byte copy costs more than the

@@ -30,7 +30,7 @@ inline int findNext(intptr_t handle, FindData* data) {
 }
 #endif
 
-/// Closes the search on every way out of findMatches.
+/// Closes the search on every way out of the listing.
 class SearchHandle {
  public:
   explicit SearchHandle(intptr_t handle) : handle_(handle) {}
@@ -49,21 +49,42 @@ class SearchHandle {
 
 }  // namespace
 
-std::vector<DirectoryMatch> findMatches(const std::string& pattern) {
-  std::vector<DirectoryMatch> matches;
+// The C runtime resolves ".." in the text and the file system compares names without regard to
+// case, so paths and patterns go to it as they are.
+DirectorySearch::DirectorySearch(const std::string& directory, std::string_view pattern, std::size_t enough)
+    : directory_(directory) {
+  list(pattern, enough);
+}
+
+DirectorySearch::DirectorySearch(const std::string& directory, std::string_view name, std::string_view pattern)
+    : directory_(directory + std::string(name) + "/") {
+  list(pattern);
+}
+
+DirectorySearch::~DirectorySearch() = default;
+
+void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   FindData data{};
   // Forward slashes are fine here; the pattern's letters match without regard to case, as the
   // Windows file systems compare names, and the name comes back in its on-disk case.
-  const SearchHandle search(findFirst(pattern.c_str(), &data));
-  if (!search.valid()) return matches;  // no match, or no such directory
-  do {
-    matches.push_back({data.name, static_cast<std::int32_t>(data.time_create)});
-  } while (findNext(search.get(), &data) == 0);
-  return matches;
+  const SearchHandle search(findFirst((directory_ + std::string(pattern)).c_str(), &data));
+  // An invalid search is no match, or no such directory.
+  for (bool found = search.valid(); found && matches_.size() < enough; found = findNext(search.get(), &data) == 0) {
+    Match& match = matches_.emplace_back();
+    match.name = data.name;
+    match.creationTime = static_cast<std::int32_t>(data.time_create);
+    match.creationTimeKnown = true;  // every match of this search carries it
+  }
+  // Matches open by path: the pattern's directory part, as the search read it.
+  directory_.resize(directory_.find_last_of("/\\:") + 1);
 }
 
-std::int32_t creationTimeOf(const std::string&, const DirectoryMatch& match) {
-  return match.creationTime.value_or(0);  // every match of this search carries it
+bool DirectorySearch::open(std::size_t i, TextFile& file) {
+  return file.open(directory_ + matches_[i].name);
+}
+
+std::int32_t DirectorySearch::creationTime(std::size_t i) {
+  return matches_[i].creationTime;
 }
 
 }  // namespace korflowid::platform

@@ -29,6 +29,10 @@ bool TextFile::open(const std::string& path) {
   return true;
 }
 
+bool TextFile::open(const std::string& directory, std::string_view name) {
+  return open(directory + std::string(name));  // the file system itself ignores case
+}
+
 std::size_t TextFile::read(char* out, std::size_t capacity) {
   if (fd_ < 0 || ended_) return 0;
   const auto count = static_cast<unsigned int>(capacity < INT_MAX ? capacity : INT_MAX);

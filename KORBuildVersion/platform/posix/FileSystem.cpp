@@ -1,0 +1,156 @@
+// Windows resolves ".." in the text and compares names without regard to case; the kernel here
+// follows ".." through the real directories and compares bytes, so both are done by hand.
+#include "platform/posix/FileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/DirectorySearch.h"
+
+namespace korflowid::platform {
+namespace {
+
+/// Whether two bytes are equal but for the case of an ASCII letter.
+bool sameIgnoringCase(char a, char b) {
+  const char lower = static_cast<char>(a | 0x20);
+  return a == b || ((a ^ b) == 0x20 && lower >= 'a' && lower <= 'z');
+}
+
+/// Whether `name` holds `segment` at `at`, "?" standing for any one character.
+bool segmentMatchesAt(std::string_view segment, std::string_view name, std::size_t at) {
+  if (at > name.size() || name.size() - at < segment.size()) return false;
+  if (std::memcmp(name.data() + at, segment.data(), segment.size()) == 0) return true;  // spelled alike
+  for (std::size_t i = 0; i < segment.size(); ++i) {
+    if (segment[i] != '?' && !sameIgnoringCase(segment[i], name[at + i])) return false;
+  }
+  return true;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), sameIgnoringCase);
+}
+
+struct DirectoryCloser {
+  void operator()(DIR* directory) const { ::closedir(directory); }
+};
+
+}  // namespace
+
+std::string textualPath(std::string_view path) {
+  const bool absolute = !path.empty() && path.front() == '/';
+  std::string text(absolute ? "/" : "");
+  text.reserve(path.size() + 1);
+  std::size_t kept = 0;    // segments in `text`, each followed by "/"
+  std::size_t climbs = 0;  // of which ".." that nothing was left to remove, always the first ones
+  bool endsInDirectory = false;
+  for (std::size_t at = 0; at <= path.size();) {
+    const std::size_t slash = std::min(path.find('/', at), path.size());
+    const std::string_view segment = path.substr(at, slash - at);
+    at = slash + 1;
+    endsInDirectory = segment.empty() || segment == "." || segment == "..";
+    if (segment.empty() || segment == ".") continue;
+    if (segment != "..") {
+      text.append(segment).push_back('/');
+      ++kept;
+    } else if (kept > climbs) {
+      text.resize(text.rfind('/', text.size() - 2) + 1);  // to the end of the segment before
+      --kept;
+    } else if (!absolute) {
+      text.append("../");  // above where a relative path starts: only the file system knows
+      ++kept;
+      ++climbs;
+    }
+  }
+  if (kept > 0 && !endsInDirectory) text.pop_back();
+  return text;
+}
+
+/// The text before the first "*" must begin the name and the text after the last one must end it;
+/// each segment between stars is taken where it first fits, which never loses a match. Linear in
+/// the name for the library's one-star patterns.
+bool Wildcard::matches(std::string_view name) const {
+  if (firstStar_ == std::string_view::npos)
+    return pattern_.size() == name.size() && segmentMatchesAt(pattern_, name, 0);
+  const std::string_view head = pattern_.substr(0, firstStar_);
+  const std::string_view tail = pattern_.substr(lastStar_ + 1);
+  if (name.size() < head.size() + tail.size() || !segmentMatchesAt(head, name, 0) ||
+      !segmentMatchesAt(tail, name, name.size() - tail.size())) {
+    return false;
+  }
+  const std::string_view between = name.substr(0, name.size() - tail.size());
+  std::size_t at = head.size();
+  std::size_t segmentStart = firstStar_ + 1;
+  while (segmentStart < lastStar_) {
+    const std::size_t segmentEnd = pattern_.find('*', segmentStart);
+    const std::string_view segment = pattern_.substr(segmentStart, segmentEnd - segmentStart);
+    while (!segmentMatchesAt(segment, between, at)) {
+      if (++at > between.size()) return false;
+    }
+    at += segment.size();
+    segmentStart = segmentEnd + 1;
+  }
+  return true;
+}
+
+bool isPortableName(std::string_view name) {
+  return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+std::string otherSpelling(const std::string& directory, std::string_view name) {
+  std::string found;
+  std::unique_ptr<DIR, DirectoryCloser> listing(::opendir(directory.empty() ? "." : directory.c_str()));
+  if (!listing) return found;
+  for (;;) {
+    errno = 0;  // a null from readdir with errno still 0 is the end, not an error
+    const dirent* entry = ::readdir(listing.get());
+    if (entry == nullptr) break;
+    const std::string_view candidate = entry->d_name;
+    if (candidate == name) return {};  // there after all (a dangling link, say): Windows would take it
+    if (!equalIgnoringCase(candidate, name) || !isPortableName(candidate)) continue;
+    if (found.empty() || precedesInNameOrder(candidate, found)) found = candidate;
+  }
+  return found;
+}
+
+bool factsAt(int directory, const char* name, int flags, FileFacts& facts) {
+#if defined(STATX_BTIME)
+  struct statx info;
+  if (::statx(directory, name, flags, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME, &info) == 0) {
+    facts.regularFile = (info.stx_mask & STATX_TYPE) != 0 && S_ISREG(info.stx_mode);
+    const auto seconds = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_mtime.tv_sec;
+    facts.creationTime = static_cast<std::int32_t>(seconds);
+    facts.size = (info.stx_mask & STATX_SIZE) ? info.stx_size : 0;
+    return true;
+  }
+#endif
+  // No statx (older kernels, or one that a sandbox refuses): the modification time still orders.
+  struct stat status;
+  if (::fstatat(directory, name, &status, flags) != 0) return false;
+  facts.regularFile = S_ISREG(status.st_mode);
+  facts.creationTime = static_cast<std::int32_t>(status.st_mtime);
+  facts.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+  return true;
+}
+
+int openRegularFile(int directory, const char* name, FileFacts* facts, bool* missing) {
+  // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused right after.
+  const int fd = ::openat(directory, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (missing != nullptr) *missing = fd < 0 && errno == ENOENT;
+  if (fd < 0) return -1;
+  FileFacts opened;
+  if (!factsAt(fd, "", AT_EMPTY_PATH, opened) || !opened.regularFile) {
+    ::close(fd);
+    return -1;
+  }
+  if (facts != nullptr) *facts = opened;
+  return fd;
+}
+
+}  // namespace korflowid::platform

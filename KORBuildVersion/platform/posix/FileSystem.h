@@ -1,0 +1,61 @@
+// What the POSIX bodies share: paths and names read the way Windows reads an installation tree, and
+// files opened so that no read can block or run without end.
+#ifndef KORFLOWID_PLATFORM_POSIX_FILESYSTEM_H
+#define KORFLOWID_PLATFORM_POSIX_FILESYSTEM_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korflowid::platform {
+
+/// `path` with "." and empty segments removed and every segment followed by ".." removed with it,
+/// from the text alone. A ".." that has nothing left to remove stays in a relative path and goes in
+/// an absolute one, as the root is its own parent. A path that ends in a directory (a separator,
+/// "." or "..") keeps one trailing separator; nothing left of a relative path is "".
+///   "/i/RJGQ.2.1/kor/../InstallVersions/"  =>  "/i/RJGQ.2.1/InstallVersions/"
+///   "kor/../patch_1.txt"  =>  "patch_1.txt"
+std::string textualPath(std::string_view path);
+
+/// A wildcard pattern, taken apart once to match many names: "*" any run of characters, "?" any
+/// one, letters without regard to ASCII case, everything else only itself.
+class Wildcard {
+ public:
+  explicit Wildcard(std::string_view pattern)
+      : pattern_(pattern), firstStar_(pattern.find('*')), lastStar_(pattern.rfind('*')) {}
+  bool matches(std::string_view name) const;
+
+ private:
+  std::string_view pattern_;
+  std::size_t firstStar_;  // npos when there is no star
+  std::size_t lastStar_;
+};
+
+/// Names with control characters cannot exist on Windows, where installation trees are made; here a
+/// line break in a name would let a file name forge a line of the report.
+bool isPortableName(std::string_view name);
+
+/// The entry of `directory` (as textualPath gives it) that Windows would take for `name` when no
+/// entry has exactly that name: the first in name order of those spelled alike but for case. Empty
+/// when the exact name exists, or no other spelling does.
+std::string otherSpelling(const std::string& directory, std::string_view name);
+
+/// What one look at a file tells.
+struct FileFacts {
+  bool regularFile = false;
+  std::int32_t creationTime = 0;  // the birth time where the file system keeps one, else the modification time
+  std::uint64_t size = 0;         // in bytes; 0 also where unknown
+};
+
+/// The facts of `name` relative to the directory descriptor `directory`, as fstatat takes them
+/// (flags AT_EMPTY_PATH with "" for an open file, AT_SYMLINK_NOFOLLOW for a directory entry itself).
+bool factsAt(int directory, const char* name, int flags, FileFacts& facts);
+
+/// `name` relative to `directory` opened for reading when it is a regular file, else -1. The open
+/// itself never blocks, on a FIFO say, and adopts no terminal. `facts`, where given, receives the
+/// open file's facts; `missing`, where given, whether no entry has that name.
+int openRegularFile(int directory, const char* name, FileFacts* facts, bool* missing);
+
+}  // namespace korflowid::platform
+
+#endif  // KORFLOWID_PLATFORM_POSIX_FILESYSTEM_H
