@@ -119,10 +119,12 @@ TEST(Concurrency, ReportTextStaysWholeWhileOtherThreadsAssemble) {
     tree.write("patch_3.txt", "");
     // Thread 0 hands its report to the readers and lives on (its buffer dies with it) while the
     // assemblers make reports of their own and the last thread keeps changing the tree, so that a
-    // shared buffer would show the readers another text.
+    // shared buffer would show the readers another text. It outlives the assemblers too: the
+    // allocator may hand a dead thread's buffer address to a thread that starts later.
     constexpr int kReaders = 3, kAssemblers = 3, kChurner = kReaders + kAssemblers + 1;
     std::atomic<const char*> handedOut{nullptr};
     std::atomic<int> readersDone{0};
+    std::atomic<int> assemblersDone{0};
     std::atomic<bool> churnDone{false};
     Findings findings;
     const auto expectReport = [&](const std::string& text, const char* who) {
@@ -133,7 +135,7 @@ TEST(Concurrency, ReportTextStaysWholeWhileOtherThreadsAssemble) {
         const char* text = KORFlowID();
         const std::string copy = text;
         handedOut = text;
-        while (readersDone < kReaders) std::this_thread::yield();
+        while (readersDone < kReaders || assemblersDone < kAssemblers) std::this_thread::yield();
         findings.expect(copy == text && KORFlowID() == text, "the owner's text moved or changed");
       } else if (thread <= kReaders) {
         const char* text = nullptr;
@@ -154,6 +156,7 @@ TEST(Concurrency, ReportTextStaysWholeWhileOtherThreadsAssemble) {
           findings.expect(KORFlowID() == mine && mine != handedOut, "an assembler's buffer moved or is shared");
           expectReport(mine, "an assembler");
         }
+        ++assemblersDone;
       }
     });
   });
