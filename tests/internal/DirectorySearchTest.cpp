@@ -58,7 +58,9 @@ TEST(DirectorySearch, DotDotRemovesTheSegmentBeforeItInTheText) {
       {"/i/./a//b/./../", "/i/a/"},
       {"/..", "/"},
       {"kor/../", ""},
+      {"", ""},
       {"a/../../x/./", "../x/"},
+      {"../../a/..", "../../"},
       {"a/..b/../c", "a/c"},
   };
   for (const auto& c : cases) EXPECT_EQ(korflowid::platform::textualPath(c.path), c.textual) << c.path;
