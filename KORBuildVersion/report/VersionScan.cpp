@@ -64,12 +64,18 @@ std::string patchText(const std::string& directory, std::size_t limit) {
     size += kShortestPatchLine + numberTexts.back().size();
   }
 
-  std::string text;
-  text.reserve(size);
-  text.append(kPatchHeading);
-  for (const std::size_t i : ascendingOrder(numbers, patches))
-    text.append("Patch #").append(numberTexts[i]).append("\r\n");
-  text.append("\r\n");
+  // The size is exact, so the lines are written in place: a string append per piece would cost more
+  // than the piece.
+  std::string text(size, '\0');
+  char* out = text.data();
+  const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
+  put(kPatchHeading);
+  for (const std::size_t i : ascendingOrder(numbers, patches)) {
+    put("Patch #");
+    put(numberTexts[i]);
+    put("\r\n");
+  }
+  put("\r\n");
   return text;
 }
 
