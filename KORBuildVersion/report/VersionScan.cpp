@@ -12,7 +12,8 @@ namespace korflowid {
 namespace {
 
 constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
-constexpr std::size_t kShortestPatchLine = 9;  // "Patch #" and CR LF
+constexpr std::size_t kShortestPatchLine = 9;       // "Patch #" and CR LF
+constexpr std::size_t kUsualVersionFileText = 256;  // an installer writes three or four lines
 
 /// Positions 0 to keys.size() - 1 in ascending order of their keys. Equal keys (patch_5 and
 /// patch_05, or files created in the same second) come in the order NTFS lists their names, as on
@@ -97,6 +98,7 @@ std::string installVersionText(const std::string& directory, std::size_t limit) 
   // order first: a tree too large for a report is known after one report's worth of reading, and
   // thousands of files are never asked for their creation time.
   std::string pieces;
+  pieces.reserve(std::min(limit, files.size() * kUsualVersionFileText));
   std::vector<std::size_t> pieceEnds;
   pieceEnds.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
