@@ -60,9 +60,9 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
     if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
     if (!wildcard.matches(name) || !isPortableName(name)) continue;
-    Match& match = matches_.emplace_back();
-    match.name = name;
+    Match match{std::string(name)};
     match.listedAsRegularFile = entry->d_type == DT_REG;  // DT_UNKNOWN on some file systems: no promise
+    matches_.push_back(std::move(match));
   }
 }
 
