@@ -20,7 +20,11 @@ constexpr std::string_view kClimb = "/../";
 std::string computeKORRoot() {
   const char* home = platform::readEnvironment("KOR_HOME");
   if (home == nullptr) return {};
-  return std::string(home).append(kClimb);
+  const std::string_view value(home);
+  std::string root;
+  root.reserve(value.size() + kClimb.size());
+  root.append(value).append(kClimb);
+  return root;
 }
 
 }  // namespace korflowid

@@ -34,10 +34,8 @@ std::string assembleReport() {
   // Every piece is cut short once it alone can no longer fit, so no piece costs more than the
   // buffer's worth of reading.
   constexpr std::size_t limit = kReportBufferSize;
-  std::string report;
-  std::string versionText = scanVersionFiles(root, ScanMode::InstallVersions, limit);
-  if (versionText.size() < 3) report = fallbackText(root, limit);
-  report += versionText;
+  std::string report = scanVersionFiles(root, ScanMode::InstallVersions, limit);
+  if (report.size() < 3) report.insert(0, fallbackText(root, limit));
   if (report.size() >= limit) return {};
   report += scanVersionFiles(root, ScanMode::Patches, limit);
   if (report.size() >= limit) return {};

@@ -12,7 +12,8 @@ namespace korflowid {
 namespace {
 
 constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
-constexpr std::size_t kShortestPatchLine = 9;  // "Patch #" and CR LF
+constexpr std::size_t kShortestPatchLine = 9;       // "Patch #" and CR LF
+constexpr std::size_t kUsualVersionFileText = 256;  // an installer writes three or four lines
 
 /// Positions 0 to keys.size() - 1 in ascending order of their keys. Equal keys (patch_5 and
 /// patch_05, or files created in the same second) come in the order NTFS lists their names, as on
@@ -64,12 +65,18 @@ std::string patchText(const std::string& directory, std::size_t limit) {
     size += kShortestPatchLine + numberTexts.back().size();
   }
 
-  std::string text;
-  text.reserve(size);
-  text.append(kPatchHeading);
-  for (const std::size_t i : ascendingOrder(numbers, patches))
-    text.append("Patch #").append(numberTexts[i]).append("\r\n");
-  text.append("\r\n");
+  // The size is exact, so the lines are written in place: a string append per piece would cost more
+  // than the piece.
+  std::string text(size, '\0');
+  char* out = text.data();
+  const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
+  put(kPatchHeading);
+  for (const std::size_t i : ascendingOrder(numbers, patches)) {
+    put("Patch #");
+    put(numberTexts[i]);
+    put("\r\n");
+  }
+  put("\r\n");
   return text;
 }
 
@@ -91,6 +98,7 @@ std::string installVersionText(const std::string& directory, std::size_t limit) 
   // order first: a tree too large for a report is known after one report's worth of reading, and
   // thousands of files are never asked for their creation time.
   std::string pieces;
+  pieces.reserve(std::min(limit, files.size() * kUsualVersionFileText));
   std::vector<std::size_t> pieceEnds;
   pieceEnds.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {

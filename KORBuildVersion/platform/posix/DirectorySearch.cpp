@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 #include "platform/posix/FileSystem.h"
 
@@ -17,6 +18,10 @@ namespace {
 DIR* asDirectory(void* handle) {
   return static_cast<DIR*>(handle);
 }
+
+struct DirectoryCloser {
+  void operator()(DIR* directory) const { ::closedir(directory); }
+};
 
 /// A directory opened for listing; "" is the current one, as a prefix without a directory part means.
 DIR* openDirectory(const std::string& path) {
@@ -52,7 +57,12 @@ DirectorySearch::~DirectorySearch() {
 
 void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   if (handle_ == nullptr) return;
-  matches_.reserve(std::min<std::size_t>(enough, 32));  // an installation's usual count, without regrowing
+  // The constructors list; should an allocation fail, the destructor never runs, so the directory
+  // is closed here until the listing is complete.
+  std::unique_ptr<DIR, DirectoryCloser> closeOnThrow(asDirectory(handle_));
+  // An installation's usual count without regrowing, in a block small enough (under 1 KiB) for the C
+  // runtime's quick per-thread cache.
+  matches_.reserve(std::min<std::size_t>(enough, 24));
   const Wildcard wildcard(pattern);
   while (matches_.size() < enough) {
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
@@ -60,10 +70,11 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
     if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
     if (!wildcard.matches(name) || !isPortableName(name)) continue;
-    Match& match = matches_.emplace_back();
-    match.name = name;
+    Match match{std::string(name)};
     match.listedAsRegularFile = entry->d_type == DT_REG;  // DT_UNKNOWN on some file systems: no promise
+    matches_.push_back(std::move(match));
   }
+  closeOnThrow.release();
 }
 
 bool DirectorySearch::open(std::size_t i, TextFile& file) {
