@@ -33,7 +33,7 @@ class DirectorySearch {
   /// otherwise is taken, as Windows would find it: the first in name order.
   DirectorySearch(const std::string& directory, std::string_view name, std::string_view pattern);
 
-  ~DirectorySearch();
+  ~DirectorySearch() = default;
   DirectorySearch(const DirectorySearch&) = delete;
   DirectorySearch& operator=(const DirectorySearch&) = delete;
 
@@ -58,9 +58,19 @@ class DirectorySearch {
 
   void list(std::string_view pattern, std::size_t enough = SIZE_MAX);
 
+  /// The listed directory, kept open where files open relative to it. A member of its own, so that
+  /// it is closed also when a constructor does not finish (a listing that fails to allocate).
+  struct Handle {
+    void* directory = nullptr;
+    Handle() = default;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle();
+  };
+
   std::vector<Match> matches_;
-  std::string directory_;   // where matches are opened by path
-  void* handle_ = nullptr;  // the listed directory, kept open where files open relative to it
+  std::string directory_;  // where matches are opened by path
+  Handle handle_;
 };
 
 /// Whether `a` comes before `b` in the order an NTFS directory search yields names: upper-cased,

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 
 #include "platform/posix/FileSystem.h"
 
@@ -18,10 +17,6 @@ namespace {
 DIR* asDirectory(void* handle) {
   return static_cast<DIR*>(handle);
 }
-
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { ::closedir(directory); }
-};
 
 /// A directory opened for listing; "" is the current one, as a prefix without a directory part means.
 DIR* openDirectory(const std::string& path) {
@@ -34,39 +29,36 @@ DirectorySearch::DirectorySearch(const std::string& directory, std::string_view 
   // The directory is a plain prefix: whatever follows its last separator begins the names.
   const std::string whole = directory + std::string(pattern);
   const std::size_t slash = whole.rfind('/');
-  handle_ = openDirectory(textualPath(std::string_view(whole).substr(0, slash + 1)));
+  handle_.directory = openDirectory(textualPath(std::string_view(whole).substr(0, slash + 1)));
   list(std::string_view(whole).substr(slash + 1), enough);
 }
 
 DirectorySearch::DirectorySearch(const std::string& directory, std::string_view name, std::string_view pattern) {
   const std::string path = textualPath(directory + std::string(name) + "/");
-  handle_ = openDirectory(path);
-  if (handle_ == nullptr && errno == ENOENT && path.size() >= 2) {
+  handle_.directory = openDirectory(path);
+  if (handle_.directory == nullptr && errno == ENOENT && path.size() >= 2) {
     // Only now, with the exact name missing, is the parent listed for other spellings.
     const std::size_t begin = path.rfind('/', path.size() - 2) + 1;  // 0 when there is no separator
     const std::string parent = path.substr(0, begin);
     const std::string spelled = otherSpelling(parent, std::string_view(path).substr(begin, path.size() - 1 - begin));
-    if (!spelled.empty()) handle_ = openDirectory(parent + spelled + "/");
+    if (!spelled.empty()) handle_.directory = openDirectory(parent + spelled + "/");
   }
   list(pattern);
 }
 
-DirectorySearch::~DirectorySearch() {
-  if (handle_ != nullptr) ::closedir(asDirectory(handle_));
+DirectorySearch::Handle::~Handle() {
+  if (directory != nullptr) ::closedir(asDirectory(directory));
 }
 
 void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
-  if (handle_ == nullptr) return;
-  // The constructors list; should an allocation fail, the destructor never runs, so the directory
-  // is closed here until the listing is complete.
-  std::unique_ptr<DIR, DirectoryCloser> closeOnThrow(asDirectory(handle_));
+  if (handle_.directory == nullptr) return;
   // An installation's usual count without regrowing, in a block small enough (under 1 KiB) for the C
   // runtime's quick per-thread cache.
   matches_.reserve(std::min<std::size_t>(enough, 24));
   const Wildcard wildcard(pattern);
   while (matches_.size() < enough) {
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
-    const dirent* entry = ::readdir(asDirectory(handle_));
+    const dirent* entry = ::readdir(asDirectory(handle_.directory));
     if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
     if (!wildcard.matches(name) || !isPortableName(name)) continue;
@@ -74,14 +66,13 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
     match.listedAsRegularFile = entry->d_type == DT_REG;  // DT_UNKNOWN on some file systems: no promise
     matches_.push_back(std::move(match));
   }
-  closeOnThrow.release();
 }
 
 bool DirectorySearch::open(std::size_t i, TextFile& file) {
-  if (handle_ == nullptr) return false;
+  if (handle_.directory == nullptr) return false;
   Match& match = matches_[i];
   FileFacts facts;
-  const int fd = openRegularFile(::dirfd(asDirectory(handle_)), match.name.c_str(), &facts, nullptr);
+  const int fd = openRegularFile(::dirfd(asDirectory(handle_.directory)), match.name.c_str(), &facts, nullptr);
   if (fd < 0) return false;
   // A regular file in the listing is no link, so the open file's creation time is the entry's own.
   if (match.listedAsRegularFile) {
@@ -99,8 +90,8 @@ std::int32_t DirectorySearch::creationTime(std::size_t i) {
   if (!match.creationTimeKnown) {
     // The entry itself, not what a link points to, as a directory listing describes it.
     FileFacts facts;
-    const bool found =
-        handle_ != nullptr && factsAt(::dirfd(asDirectory(handle_)), match.name.c_str(), AT_SYMLINK_NOFOLLOW, facts);
+    const bool found = handle_.directory != nullptr &&
+                       factsAt(::dirfd(asDirectory(handle_.directory)), match.name.c_str(), AT_SYMLINK_NOFOLLOW, facts);
     match.creationTime = found ? facts.creationTime : 0;  // 0: gone since it was listed
     match.creationTimeKnown = true;
   }

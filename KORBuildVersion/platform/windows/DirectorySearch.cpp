@@ -61,7 +61,7 @@ DirectorySearch::DirectorySearch(const std::string& directory, std::string_view 
   list(pattern);
 }
 
-DirectorySearch::~DirectorySearch() = default;
+DirectorySearch::Handle::~Handle() = default;  // the search lists in one go and keeps nothing open
 
 void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   FindData data{};
