@@ -36,12 +36,10 @@ DirectorySearch::DirectorySearch(const std::string& directory, std::string_view 
 DirectorySearch::DirectorySearch(const std::string& directory, std::string_view name, std::string_view pattern) {
   const std::string path = textualPath(directory + std::string(name) + "/");
   handle_.directory = openDirectory(path);
-  if (handle_.directory == nullptr && errno == ENOENT && path.size() >= 2) {
+  if (handle_.directory == nullptr && errno == ENOENT) {
     // Only now, with the exact name missing, is the parent listed for other spellings.
-    const std::size_t begin = path.rfind('/', path.size() - 2) + 1;  // 0 when there is no separator
-    const std::string parent = path.substr(0, begin);
-    const std::string spelled = otherSpelling(parent, std::string_view(path).substr(begin, path.size() - 1 - begin));
-    if (!spelled.empty()) handle_.directory = openDirectory(parent + spelled + "/");
+    const std::string spelled = otherSpelling(path);
+    if (!spelled.empty()) handle_.directory = openDirectory(spelled);
   }
   list(pattern);
 }

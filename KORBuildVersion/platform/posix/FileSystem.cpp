@@ -103,8 +103,14 @@ bool isPortableName(std::string_view name) {
   return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
-std::string otherSpelling(const std::string& directory, std::string_view name) {
+std::string otherSpelling(std::string_view path) {
+  const std::string_view separator = !path.empty() && path.back() == '/' ? "/" : "";
+  const std::string_view bare = path.substr(0, path.size() - separator.size());
+  const std::size_t begin = bare.rfind('/') + 1;  // 0 when there is no separator
+  const std::string directory(bare.substr(0, begin));
+  const std::string_view name = bare.substr(begin);
   std::string found;
+  if (name.empty()) return found;
   std::unique_ptr<DIR, DirectoryCloser> listing(::opendir(directory.empty() ? "." : directory.c_str()));
   if (!listing) return found;
   for (;;) {
@@ -116,7 +122,7 @@ std::string otherSpelling(const std::string& directory, std::string_view name) {
     if (!equalIgnoringCase(candidate, name) || !isPortableName(candidate)) continue;
     if (found.empty() || precedesInNameOrder(candidate, found)) found = candidate;
   }
-  return found;
+  return found.empty() ? found : directory + found + std::string(separator);
 }
 
 bool factsAt(int directory, const char* name, int flags, FileFacts& facts) {

@@ -35,10 +35,11 @@ class Wildcard {
 /// line break in a name would let a file name forge a line of the report.
 bool isPortableName(std::string_view name);
 
-/// The entry of `directory` (as textualPath gives it) that Windows would take for `name` when no
-/// entry has exactly that name: the first in name order of those spelled alike but for case. Empty
-/// when the exact name exists, or no other spelling does.
-std::string otherSpelling(const std::string& directory, std::string_view name);
+/// `path` (as textualPath gives it) with its last name spelled as Windows would take it when no entry
+/// has exactly that name: the first in name order of those spelled alike but for case. A trailing
+/// separator stays. Empty when the exact name exists, or no other spelling does.
+///   "/i/RJGQ.2.1/InstallVersions/"  =>  "/i/RJGQ.2.1/installversions/"
+std::string otherSpelling(std::string_view path);
 
 /// What one look at a file tells.
 struct FileFacts {

@@ -29,10 +29,8 @@ bool TextFile::open(const std::string& directory, std::string_view name) {
   fd_ = openRegularFile(AT_FDCWD, path.c_str(), &facts, &missing);
   if (fd_ < 0 && missing) {
     // Only now, with the exact name missing, is the directory listed for other spellings.
-    const std::size_t slash = path.rfind('/');
-    const std::string parent = path.substr(0, slash + 1);
-    const std::string spelled = otherSpelling(parent, std::string_view(path).substr(slash + 1));
-    if (!spelled.empty()) fd_ = openRegularFile(AT_FDCWD, (parent + spelled).c_str(), &facts, nullptr);
+    const std::string spelled = otherSpelling(path);
+    if (!spelled.empty()) fd_ = openRegularFile(AT_FDCWD, spelled.c_str(), &facts, nullptr);
   }
   knownSize_ = facts.size;
   return fd_ >= 0;
