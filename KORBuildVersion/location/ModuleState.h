@@ -11,8 +11,8 @@
 #include <atomic>
 #include <cstddef>
 #include <string_view>
-#include <thread>
 
+#include "common/SpinLock.h"
 #include "location/FlowDirectory.h"
 
 namespace korflowid {
@@ -21,21 +21,6 @@ namespace korflowid {
 inline constexpr std::size_t kReportBufferSize = 20000;
 /// The labelled lines whose positions the report cache keeps.
 inline constexpr std::size_t kReportLabelCount = 5;
-
-/// A lock for short critical sections that is nothing but an atomic flag: no OS object to create,
-/// no allocation (a runtime's mutex may allocate on first use), nothing to destroy at unload.
-class SpinLock {
- public:
-  void lock() noexcept {
-    while (locked_.exchange(true, std::memory_order_acquire)) {
-      while (locked_.load(std::memory_order_relaxed)) std::this_thread::yield();
-    }
-  }
-  void unlock() noexcept { locked_.store(false, std::memory_order_release); }
-
- private:
-  std::atomic<bool> locked_{false};
-};
 
 /// The flow directory name less its flow marker. It comes from the root buffer, so it always fits.
 class FlowVersionText {
