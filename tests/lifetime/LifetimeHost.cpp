@@ -36,7 +36,10 @@ struct Module {
   void load() {
 #if defined(_WIN32)
     handle = ::LoadLibraryA(gModulePath);
-    const auto find = [&](const char* name) { return ::GetProcAddress(static_cast<HMODULE>(handle), name); };
+    // Through the generic function type, which any function pointer may pass through.
+    const auto find = [&](const char* name) {
+      return reinterpret_cast<void (*)()>(::GetProcAddress(static_cast<HMODULE>(handle), name));
+    };
 #else
     handle = ::dlopen(gModulePath, RTLD_NOW | RTLD_LOCAL);
     const auto find = [&](const char* name) { return ::dlsym(handle, name); };
