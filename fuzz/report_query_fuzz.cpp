@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,7 +33,9 @@ constexpr std::size_t kQueryCount = sizeof kQueries / sizeof kQueries[0];
 
 /// Puts `report` in the report cache as if the first query had read it.
 void cacheReport(const std::string& report) {
-  delete korflowid::moduleState.reportCache.exchange(report.empty() ? nullptr : new korflowid::CachedReport(report));
+  // The cache is filled once per process; a new one stands in for a fresh module.
+  new (&korflowid::moduleState.reportCache) korflowid::ReportCache;
+  if (!report.empty()) korflowid::moduleState.reportCache.publish(report, korflowid::indexReport(report));
 }
 
 /// The line that begins with the label's first occurrence, up to the next carriage return after
@@ -119,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     data += length;
     size -= length;
   }
-  const std::string report(reinterpret_cast<const char*>(data), size);
+  // A report too long to deliver is never cached.
+  const std::string report(reinterpret_cast<const char*>(data), std::min(size, korflowid::kReportBufferSize - 1));
 
   for (const unsigned int bufferSizeTried : {bufferSize, 0u, 1u}) checkLookup(report, label, bufferSizeTried);
   if (const std::optional<std::string> line = expectedLine(report, label)) {

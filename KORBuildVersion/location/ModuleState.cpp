@@ -1,18 +1,15 @@
-// The single definition of the process-wide state, and the per-thread report buffers.
+// The single definition of the process-wide state.
 #include "location/ModuleState.h"
 
 #include <cstring>
-#include <new>
-
-#include "report/ReportQueries.h"
+#include <type_traits>
 
 namespace korflowid {
 
-ModuleState moduleState;
+static_assert(std::is_trivially_destructible_v<ModuleState>,
+              "the state must need no destructor: nothing of the module runs at exit or unload");
 
-ModuleState::~ModuleState() {
-  delete reportCache.load(std::memory_order_acquire);
-}
+ModuleState moduleState;
 
 void FlowVersionText::assign(std::string_view head, std::string_view tail) {
   // Both pieces come out of one root buffer, so they fit; the bound only keeps a misuse inside.
@@ -23,25 +20,15 @@ void FlowVersionText::assign(std::string_view head, std::string_view tail) {
   length_ = head.size() + tail.size();
 }
 
-namespace {
-
-/// One per thread that has asked for it; a text handed to one thread is never written by another.
-struct ThreadReportBuffer {
-  char* bytes = nullptr;
-  ThreadReportBuffer() = default;
-  ThreadReportBuffer(const ThreadReportBuffer&) = delete;
-  ThreadReportBuffer& operator=(const ThreadReportBuffer&) = delete;
-  ~ThreadReportBuffer() { delete[] bytes; }
-};
-
-thread_local ThreadReportBuffer threadReportBuffer;
-
-}  // namespace
-
-char* reportBufferOfThisThread(bool create) noexcept {
-  char*& bytes = threadReportBuffer.bytes;
-  if (bytes == nullptr && create) bytes = new (std::nothrow) char[kReportBufferSize]();
-  return bytes;
+const IndexedReport* ReportCache::publish(std::string_view text, const IndexedReport& index) noexcept {
+  if (text.size() >= sizeof text_) return nullptr;
+  State expected = State::Empty;
+  if (!state_.compare_exchange_strong(expected, State::Filling, std::memory_order_acquire)) return nullptr;
+  std::memcpy(text_, text.data(), text.size());
+  report_ = index;
+  report_.text = std::string_view(text_, text.size());
+  state_.store(State::Published, std::memory_order_release);
+  return &report_;
 }
 
 }  // namespace korflowid

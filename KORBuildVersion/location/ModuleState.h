@@ -1,4 +1,8 @@
 // The library's process-wide state: one instance per process, zero or empty at load, never reset.
+//
+// It all lives in static storage and needs no destructor: the module runs inside other people's
+// processes, so nothing of it may run at thread end, process exit or unload, and nothing it holds
+// may be freed while a late caller (an atexit handler, a thread still asking) reads it.
 #ifndef KORFLOWID_LOCATION_MODULESTATE_H
 #define KORFLOWID_LOCATION_MODULESTATE_H
 
@@ -6,17 +10,17 @@
 
 #include <atomic>
 #include <cstddef>
-#include <mutex>
 #include <string_view>
 
+#include "common/SpinLock.h"
 #include "location/FlowDirectory.h"
 
 namespace korflowid {
 
 /// A report of this many bytes or more is never delivered.
 inline constexpr std::size_t kReportBufferSize = 20000;
-
-struct CachedReport;  // report/ReportQueries.h
+/// The labelled lines whose positions the report cache keeps.
+inline constexpr std::size_t kReportLabelCount = 5;
 
 /// The flow directory name less its flow marker. It comes from the root buffer, so it always fits.
 class FlowVersionText {
@@ -30,14 +34,44 @@ class FlowVersionText {
   std::size_t length_ = 0;
 };
 
-/// Cached values are published once, with release order, after everything they stand for is written,
-/// so a reader that sees them needs no lock. Only what may still change takes the mutex.
-struct ModuleState {
-  ModuleState() = default;
-  ModuleState(const ModuleState&) = delete;
-  ModuleState& operator=(const ModuleState&) = delete;
-  ~ModuleState();
+/// Where the line of a label stands in a report: from the label's first occurrence up to the next
+/// carriage return after the label, or to the end of the report.
+struct ReportLine {
+  std::size_t begin = std::string_view::npos;  // npos: the label does not occur
+  std::size_t length = 0;                      // up to the line's end or its first zero byte
+  bool endsBeforeZero = false;                 // a zero byte cut it: a copy stops there, without "\n"
+};
 
+/// A report with the lines of the five labels, found once, so that a query costs a copy whatever
+/// the report's size.
+struct IndexedReport {
+  std::string_view text;
+  std::size_t wholeLength = 0;  // up to the first zero byte, which ends every copy of the text
+  ReportLine lines[kReportLabelCount];
+};
+
+/// The first non-empty report, kept for all later report queries. One thread fills it, once, and
+/// then publishes it; readers that see it published read it without a lock.
+class ReportCache {
+ public:
+  /// The cached report, or null while none is published.
+  const IndexedReport* published() const noexcept {
+    return state_.load(std::memory_order_acquire) == State::Published ? &report_ : nullptr;
+  }
+  /// Copies `text` (shorter than kReportBufferSize) and its `index` in and publishes them, unless another
+  /// thread got there first; then the cache is left as it is and null returned.
+  const IndexedReport* publish(std::string_view text, const IndexedReport& index) noexcept;
+
+ private:
+  enum class State { Empty, Filling, Published };
+  std::atomic<State> state_{State::Empty};
+  IndexedReport report_;
+  char text_[kReportBufferSize] = {};
+};
+
+/// Cached values are published once, with release order, after everything they stand for is written,
+/// so a reader that sees them needs no lock. Only what may still change takes a lock.
+struct ModuleState {
   /// Set by KORFlow::GetFlowId once a flow marker was found; never changes after that.
   std::atomic<KORFlow::FlowId> flowId{KORFlow::FlowUnknown};
   /// The release of the final flow version text, written once just before flowId is published.
@@ -45,21 +79,19 @@ struct ModuleState {
   /// Rewritten by every KORFlow::GetFlowVersionId call.
   std::atomic<KORFlow::FlowVersionId> flowVersionId{KORFlow::VersionUnknown};
   /// Guards flowVersionText, which every identification rewrites while flowId is 0.
-  std::mutex flowMutex;
+  SpinLock flowLock;
   /// Written by KORFlow::GetFlowId; final once flowId is non-zero.
   FlowVersionText flowVersionText;
-  /// The first non-empty report with its label positions, kept for all later report queries and
-  /// released at unload.
-  std::atomic<const CachedReport*> reportCache{nullptr};
+
+  /// KORFlowID()'s text: one buffer at one address for every caller, so that a pointer from an
+  /// earlier call, on any thread, shows the newest report. Written only under reportBufferLock.
+  char reportBuffer[kReportBufferSize] = {};
+  SpinLock reportBufferLock;
+  ReportCache reportCache;
 };
 
-/// Lives for the life of the module.
+/// Lives for the life of the module, with nothing to run when it goes.
 extern ModuleState moduleState;
-
-/// The calling thread's report buffer for KORFlowID(), kReportBufferSize bytes, zero at first. Made on
-/// the thread's first call with `create` and released when the thread ends, so threads that never ask
-/// pay one pointer. Null when the thread has none (or it cannot be had).
-char* reportBufferOfThisThread(bool create) noexcept;
 
 }  // namespace korflowid
 

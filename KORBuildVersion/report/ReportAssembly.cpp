@@ -1,8 +1,11 @@
-// KORFlowID(): assembles the installation report afresh into the module's report buffer.
+// KORFlowID(): assembles the installation report afresh and hands it out through the module's one
+// report buffer.
 #include <KORFlow.h>
 
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <string_view>
 
 #include "common/CallerBuffer.h"
 #include "location/InstallRoot.h"
@@ -42,30 +45,39 @@ std::string assembleReport() {
   return report;
 }
 
+/// Hands `report` out through the one report buffer. A buffer that already holds the same text is
+/// left alone, so while the installation stays as it is, a text handed out is never rewritten under
+/// its readers; when it has changed, it is rewritten in place, where earlier pointers show it.
+void handOut(std::string_view report) noexcept {
+  const std::lock_guard<SpinLock> lock(moduleState.reportBufferLock);
+  char* const buffer = moduleState.reportBuffer;
+  if (std::string_view(buffer, report.size()) == report && buffer[report.size()] == '\0') return;
+  if (!report.empty()) std::memcpy(buffer, report.data(), report.size());
+  buffer[report.size()] = '\0';
+}
+
 }  // namespace
 
 std::string deliverReport() {
-  char* const buffer = reportBufferOfThisThread(false);
-  if (buffer != nullptr) buffer[0] = '\0';
-  std::string report = assembleReport();
-  if (buffer != nullptr) std::memcpy(buffer, report.c_str(), report.size() + 1);
+  std::string report;
+  try {
+    report = assembleReport();
+  } catch (...) {
+    handOut({});
+    throw;
+  }
+  report.resize(std::strlen(report.c_str()));  // what the buffer's readers see, and the cache keeps
+  handOut(report);
   return report;
 }
 
 }  // namespace korflowid
 
 char* KORFlowID() {
-  // Each calling thread has a buffer of its own, so a text handed out is never rewritten under a
-  // reader by another thread's call.
-  char* const buffer = korflowid::reportBufferOfThisThread(true);
-  if (buffer == nullptr) {
-    static char noReport[1] = {};
-    return noReport;
-  }
   try {
     korflowid::deliverReport();
   } catch (...) {
-    // The buffer holds the empty text already.
+    // Out of memory: the buffer holds the empty text already.
   }
-  return buffer;
+  return korflowid::moduleState.reportBuffer;
 }

@@ -6,8 +6,8 @@
 
 namespace korflowid {
 
-/// The whole report, or an empty text when it would not fit the report buffer. As a call of
-/// KORFlowID() would, it also rewrites the calling thread's report buffer when the thread has one.
+/// The whole report, or an empty text when it would not fit the report buffer, assembled privately
+/// and then, as a call of KORFlowID() would, handed out through the module's report buffer.
 /// Throws only std::bad_alloc, after emptying that buffer.
 std::string deliverReport();
 

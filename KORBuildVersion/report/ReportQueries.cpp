@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <string>
 
 #include "common/CallerBuffer.h"
 #include "location/ModuleState.h"
@@ -26,31 +26,33 @@ ReportLine findReportLine(std::string_view report, std::string_view label) {
   return line;
 }
 
-CachedReport::CachedReport(std::string report) : text(std::move(report)), wholeLength(std::strlen(text.c_str())) {
-  for (std::size_t i = 0; i < std::size(kReportLabels); ++i) lines[i] = findReportLine(text, kReportLabels[i]);
+IndexedReport indexReport(std::string_view text) {
+  IndexedReport report;
+  report.text = text;
+  report.wholeLength = std::min(text.find('\0'), text.size());
+  for (std::size_t i = 0; i < kReportLabelCount; ++i) report.lines[i] = findReportLine(text, kReportLabels[i]);
+  return report;
 }
 
 namespace {
 
-/// The report, assembled on first use and kept once it is non-empty; null while there is none,
-/// also when it could not be had for lack of memory (the next query tries again).
-const CachedReport* cachedReport() noexcept {
-  const CachedReport* cached = moduleState.reportCache.load(std::memory_order_acquire);
-  if (cached != nullptr) return cached;
-  return withoutExceptions<const CachedReport*>(nullptr, []() -> const CachedReport* {
-    std::string report = deliverReport();
-    report.resize(std::strlen(report.c_str()));  // the cache holds what KORFlowID() hands out
-    if (report.empty()) return nullptr;
-    auto fresh = std::make_unique<const CachedReport>(std::move(report));
-    // Threads that fill the cache at the same moment each made a report; the first one published
-    // stays, for everyone.
-    const CachedReport* published = nullptr;
-    if (moduleState.reportCache.compare_exchange_strong(published, fresh.get(), std::memory_order_acq_rel,
-                                                        std::memory_order_acquire)) {
-      return fresh.release();
-    }
-    return published;
-  });
+/// Gives `answer` the report: the cached one, or, while none is cached, one assembled now, which is
+/// cached when it is non-empty. A call that loses the race to fill the cache answers from the report
+/// it assembled itself; one that runs out of memory, from the empty report.
+template <typename Answer>
+char* answerFromReport(Answer&& answer) noexcept {
+  if (const IndexedReport* cached = moduleState.reportCache.published()) return answer(*cached);
+  std::string text;
+  try {
+    text = deliverReport();
+  } catch (...) {
+    // An allocation failed: the text is still empty, and nothing was cached.
+  }
+  const IndexedReport own = indexReport(text);
+  if (!text.empty()) {
+    if (const IndexedReport* cached = moduleState.reportCache.publish(text, own)) return answer(*cached);
+  }
+  return answer(own);
 }
 
 char* copyLine(std::string_view report, const ReportLine& line, char* buffer, unsigned int size) {
@@ -61,13 +63,10 @@ char* copyLine(std::string_view report, const ReportLine& line, char* buffer, un
 }
 
 char* lookupReportLine(ReportLabel label, char* buffer, unsigned int size) {
-  const CachedReport* report = cachedReport();  // filled even when the caller passes no buffer
-  if (buffer == nullptr || size == 0) return nullptr;
-  if (report == nullptr) {
-    buffer[0] = '\0';
-    return buffer;
-  }
-  return copyLine(report->text, report->lines[static_cast<std::size_t>(label)], buffer, size);
+  return answerFromReport([&](const IndexedReport& report) -> char* {
+    if (buffer == nullptr || size == 0) return nullptr;  // the cache is filled all the same
+    return copyLine(report.text, report.lines[static_cast<std::size_t>(label)], buffer, size);
+  });
 }
 
 /// Long flow names that the abbreviated flow name leaves out, tried in this order.
@@ -76,11 +75,10 @@ constexpr std::string_view kLongFlowNames[] = {"Vantorium Enterprise"};
 }  // namespace
 
 char* lookupReportField(std::string_view label, char* buffer, unsigned int size) {
-  const CachedReport* report = cachedReport();  // filled even when the caller passes no buffer
-  if (buffer == nullptr || size == 0) return nullptr;
-  // Without a report the text is empty, in which only an empty label is found.
-  const std::string_view text = report != nullptr ? std::string_view(report->text) : std::string_view();
-  return copyLine(text, findReportLine(text, label), buffer, size);
+  return answerFromReport([&](const IndexedReport& report) -> char* {
+    if (buffer == nullptr || size == 0) return nullptr;  // the cache is filled all the same
+    return copyLine(report.text, findReportLine(report.text, label), buffer, size);
+  });
 }
 
 }  // namespace korflowid
@@ -89,12 +87,11 @@ using korflowid::lookupReportLine;
 using korflowid::ReportLabel;
 
 char* KORFlow::GetVersionText(char* buffer, unsigned int size) {
-  const korflowid::CachedReport* report = korflowid::cachedReport();
-  if (buffer == nullptr) return nullptr;
-  const std::string_view text =
-      report != nullptr ? std::string_view(report->text).substr(0, report->wholeLength) : std::string_view();
-  korflowid::copyPiecesToCallerBuffer(text, {}, buffer, size);
-  return buffer;
+  return korflowid::answerFromReport([&](const korflowid::IndexedReport& report) -> char* {
+    if (buffer == nullptr) return nullptr;
+    korflowid::copyPiecesToCallerBuffer(report.text.substr(0, report.wholeLength), {}, buffer, size);
+    return buffer;
+  });
 }
 
 char* KORFlow::GetInstallId(char* buffer, unsigned int size) {

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "report/InstallTree.h"
 #include "support/TestSupport.h"
@@ -22,6 +23,9 @@ namespace {
 // binary, since a replacement in an executable does not reach into a Windows DLL.
 std::atomic<bool> armed{false}, failed{false};
 std::atomic<std::size_t> counted{0}, failing{0};
+#if defined(KORFLOWID_TEST_FAIL_C_ALLOCATIONS)
+std::atomic<bool> cAllocationsFail{false};
+#endif
 
 /// Counts allocations from now on and fails the n-th (none for 0).
 void arm(std::size_t n) {
@@ -63,6 +67,21 @@ void* allocateOrThrow(std::size_t size, std::size_t alignment = 0) {
 }  // namespace
 
 // clang-format off
+#if defined(KORFLOWID_TEST_FAIL_C_ALLOCATIONS)
+// The C runtime's own allocations are replaced too, so that a test can fail those the runtime makes
+// for itself (a thread-exit registration, say), which abort the process when they fail.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void __libc_free(void*);
+void* malloc(std::size_t n) { return cAllocationsFail ? nullptr : __libc_malloc(n); }
+void* calloc(std::size_t n, std::size_t m) { return cAllocationsFail ? nullptr : __libc_calloc(n, m); }
+void* realloc(void* p, std::size_t n) { return cAllocationsFail ? nullptr : __libc_realloc(p, n); }
+void free(void* p) { __libc_free(p); }
+}
+#endif
+
 void* operator new(std::size_t n) { return allocateOrThrow(n); }
 void* operator new[](std::size_t n) { return allocateOrThrow(n); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
@@ -200,5 +219,27 @@ TEST(Allocations, IdentificationAllocatesNothing) {
     EXPECT_STREQ(KORFlow::GetFlowString(), "RJ");
   });
 }
+
+#if defined(KORFLOWID_TEST_FAIL_C_ALLOCATIONS)
+// A thread's first calls with no memory to be had at all, the C runtime's included: the failure
+// results, no abort, and the whole answers once memory is back.
+TEST(Allocations, ThreadsFirstCallsWithNoMemoryAtAll) {
+  inFreshModule([] {
+    korflowid::test::InstallTree tree;
+    tree.version("1", kVersionFile);
+    tree.write("patch_3.txt", "");
+    char report[8] = "g", line[8] = "g";
+    std::thread([&] {
+      cAllocationsFail = true;
+      std::memcpy(report, KORFlowID(), 1);
+      KORFlow::GetInstallId(line, sizeof line);
+      cAllocationsFail = false;
+    }).join();
+    EXPECT_EQ(report[0], '\0');
+    EXPECT_EQ(line[0], '\0');
+    EXPECT_STREQ(KORFlowID(), kReport);
+  });
+}
+#endif
 
 }  // namespace

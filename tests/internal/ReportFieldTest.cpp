@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "location/ModuleState.h"
 #include "report/ReportQueries.h"
@@ -12,8 +13,8 @@ namespace {
 
 TEST(ReportField, LineEndsAtTheNextCarriageReturnOrTheEndOfTheText) {
   korflowid::test::inFreshModule([] {
-    korflowid::moduleState.reportCache.store(
-        new korflowid::CachedReport("x Flow Id: 3\r\nFlow Id: 4\r\nInstall Id:\rUPDATE Name: U1"));
+    constexpr std::string_view report = "x Flow Id: 3\r\nFlow Id: 4\r\nInstall Id:\rUPDATE Name: U1";
+    korflowid::moduleState.reportCache.publish(report, korflowid::indexReport(report));
     const struct {
       const char* label;
       const char* line;
