@@ -1,13 +1,13 @@
-# Install rules for the library: the shared module with its SONAME, the public header, a CMake
-# config package and a pkg-config file.
+# Install rules for the library: the shared module with its SONAME (component Runtime), the public
+# header, a CMake config package and a pkg-config file (component Development).
 include(CMakePackageConfigHelpers)
 
 set(KORFLOWID_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/KORFlowID")
 set(KORFLOWID_PC_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
 
 install(TARGETS KORFlowID EXPORT KORFlowIDTargets
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 if(MINGW)

@@ -4,11 +4,15 @@
 #              MinGW link of the DLL);
 #   MSVC_DEF   the MSVC names alone (for llvm-dlltool, which makes the import library KORFlowID.lib).
 # clang parses the header once as an MSVC x64 caller and once as a MinGW one; every function that the
-# header declares for import is exported, and both parses list them in declaration order.
+# header itself declares for import is exported, and both parses list them in declaration order.
 # On x64 both toolchains share one calling convention, and the exports pass only pointers, unsigned
 # int, 32-bit enums and const char*, so one body serves both names.
+# DLL_NAME is the file the DLL is built as (a debug postfix or another OUTPUT_NAME included): the DLL's
+# export directory and both import libraries name it, and a loader looks for exactly that file.
+# INCLUDE_DIRS are the MinGW compiler's own include directories, in its order, so that the header may
+# include standard C and C++ headers; both parses read that one runtime's headers.
 # Usage: cmake -DCLANG=<clang++> -DHEADER=<KORFlow.h> -DDEF=<out.def> -DMSVC_DEF=<out.def>
-#              [-DDLL_NAME=KORFlowID.dll] -P KORFlowIDModuleDefinition.cmake
+#              [-DDLL_NAME=KORFlowID.dll] [-DINCLUDE_DIRS=<dir;...>] -P KORFlowIDModuleDefinition.cmake
 cmake_minimum_required(VERSION 3.25)
 foreach(required CLANG HEADER DEF MSVC_DEF)
   if(NOT DEFINED ${required})
@@ -45,11 +49,92 @@ function(korflowid_collect_imports node out)
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
+function(korflowid_run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status ERROR_VARIABLE errors)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${CLANG} cannot ${what} ${HEADER}:\n${errors}")
+  endif()
+endfunction()
+
+# Splits the preprocessed header into the lines of the header itself (OWN) and those of the files it
+# includes (INCLUDED), each keeping its line markers, so that the included declarations can go into a
+# precompiled header: clang's AST dump leaves out what it reads from one. Only the header's own
+# declarations are then considered, not the C runtime's dllimport functions, and the dump is small.
+function(korflowid_split_preprocessed text own_out included_out)
+  # List-safe stand-ins for the characters that CMake lists treat specially.
+  string(ASCII 2 semicolon)
+  string(ASCII 3 open)
+  string(ASCII 4 close)
+  string(REPLACE ";" "${semicolon}" text "\n${text}")
+  string(REPLACE "[" "${open}" text "${text}")
+  string(REPLACE "]" "${close}" text "${text}")
+  # A marker '# <line> "<file>" <flags>' says where the next line comes from; each starts a chunk.
+  string(REGEX REPLACE "\n# ([0-9]+ \"[^\n]*)" ";\\1" chunks "${text}")
+  set(own "")
+  set(included "")
+  set(main_file "")
+  foreach(chunk IN LISTS chunks)
+    if(NOT chunk MATCHES "^([0-9]+) (\"[^\n]*\")([ 0-9]*)(.*)$")
+      continue()  # the empty text before the first marker
+    endif()
+    set(line ${CMAKE_MATCH_1})
+    set(file "${CMAKE_MATCH_2}")
+    set(flags "${CMAKE_MATCH_3}")
+    set(body "${CMAKE_MATCH_4}")
+    if(main_file STREQUAL "")
+      set(main_file "${file}")
+    endif()
+    # Flags 1 and 2 (entering and leaving a file) no longer match an include stack once the lines
+    # are apart; 3 (a system header) and 4 (extern "C") still hold.
+    set(kept "")
+    foreach(flag 3 4)
+      if(flags MATCHES " ${flag}( |$)")
+        string(APPEND kept " ${flag}")
+      endif()
+    endforeach()
+    if(file STREQUAL main_file)
+      string(APPEND own "# ${line} ${file}${kept}${body}\n")
+    else()
+      string(APPEND included "# ${line} ${file}${kept}${body}\n")
+    endif()
+  endforeach()
+  foreach(part own included)
+    string(REPLACE "${semicolon}" ";" ${part} "${${part}}")
+    string(REPLACE "${open}" "[" ${part} "${${part}}")
+    string(REPLACE "${close}" "]" ${part} "${${part}}")
+  endforeach()
+  set(${own_out} "${own}" PARENT_SCOPE)
+  set(${included_out} "${included}" PARENT_SCOPE)
+endfunction()
+
 function(korflowid_imports_for target out)
+  # Only the given include directories, after clang's own headers (which take the place of GCC's).
+  set(flags --target=${target} -std=c++17 -ffreestanding -nostdlibinc)
+  foreach(dir IN LISTS INCLUDE_DIRS)
+    list(APPEND flags -idirafter "${dir}")
+  endforeach()
+  if(target MATCHES "msvc")
+    # MinGW's runtime headers are written for GCC, which defines __GNUC__ and a __declspec macro;
+    # the MSVC-mode parse gets both, as clang gives them to a MinGW target, so that it reads those
+    # headers as the DLL's own compiler does. Neither changes a mangled name.
+    list(APPEND flags -fgnuc-version=4.2.1 "-D__declspec(x)=__attribute__((x))")
+  endif()
+  set(scratch "${DEF}.${target}")
+  korflowid_run("preprocess" "${CLANG}" ${flags} -E -x c++ "${HEADER}" -o "${scratch}.ii")
+  file(READ "${scratch}.ii" preprocessed)
+  korflowid_split_preprocessed("${preprocessed}" own included)
+  file(WRITE "${scratch}-own.ii" "${own}")
+  set(pch)
+  if(included MATCHES "[^ \t\r\n]")
+    file(WRITE "${scratch}-included.h" "${included}")
+    korflowid_run("precompile the headers included by"
+                  "${CLANG}" ${flags} -x c++-header "${scratch}-included.h" -o "${scratch}.pch")
+    set(pch -include-pch "${scratch}.pch")
+  endif()
   execute_process(
-    COMMAND "${CLANG}" --target=${target} -ffreestanding -std=c++17 -fsyntax-only -x c++
-            -Xclang -ast-dump=json "${HEADER}"
+    COMMAND "${CLANG}" ${flags} ${pch} -fsyntax-only -x c++ -Xclang -ast-dump=json "${scratch}-own.ii"
     OUTPUT_VARIABLE ast ERROR_VARIABLE errors RESULT_VARIABLE status)
+  file(REMOVE "${scratch}.ii" "${scratch}-own.ii" "${scratch}-included.h" "${scratch}.pch")
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${CLANG} --target=${target} cannot parse ${HEADER}:\n${errors}")
   endif()

@@ -35,33 +35,42 @@ endfunction()
 
 # MinGW exports the GCC names of the header's functions. The module-definition file generated from
 # the header adds each MSVC name as an alias of the same function, and llvm-dlltool makes the import
-# library that MSVC's linker (and lld-link) reads: KORFlowID.lib beside libKORFlowID.dll.a.
+# library that MSVC's linker (and lld-link) reads: KORFlowID.lib beside libKORFlowID.dll.a. Both name
+# the DLL as it is built, a debug postfix or another OUTPUT_NAME included. Without clang or
+# llvm-dlltool the DLL keeps its GCC names only, which is all a MinGW-built caller needs.
 function(korflowid_add_msvc_names target header)
   find_program(KORFLOWID_CLANG NAMES clang++ clang++-14 clang clang-14
                DOC "clang, which parses the public header as an MSVC caller would")
-  find_program(KORFLOWID_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 DOC "llvm-dlltool, which writes KORFlowID.lib")
+  find_program(KORFLOWID_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14
+               DOC "llvm-dlltool, which writes the import library for MSVC-built callers")
   if(NOT KORFLOWID_CLANG OR NOT KORFLOWID_DLLTOOL)
-    message(FATAL_ERROR "The Windows build exports the names MSVC-built callers use and needs clang and "
-                        "llvm-dlltool for them (Debian: apt-get install clang llvm).")
+    message(WARNING "No clang or llvm-dlltool: ${target} is built with its GCC names only, for MinGW-built "
+                    "callers; the names MSVC-built callers link against and the import library "
+                    "${target}.lib are left out (Debian: apt-get install clang llvm).")
+    return()
   endif()
   set(def ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
   set(msvc_def ${CMAKE_CURRENT_BINARY_DIR}/${target}-msvc.def)
   set(script ${KORFLOWID_CMAKE_HELPERS}/KORFlowIDModuleDefinition.cmake)
+  # The cross compiler's own header directories, for a header that includes standard headers.
+  string(REPLACE ";" "$<SEMICOLON>" include_dirs "${CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES}")
   add_custom_command(
     OUTPUT ${def} ${msvc_def}
     COMMAND ${CMAKE_COMMAND} -DCLANG=${KORFLOWID_CLANG} -DHEADER=${header} -DDEF=${def} -DMSVC_DEF=${msvc_def}
-            -DDLL_NAME=${target}.dll -P ${script}
+            -DDLL_NAME=$<TARGET_FILE_NAME:${target}> -DINCLUDE_DIRS=${include_dirs} -P ${script}
     DEPENDS ${header} ${script}
-    COMMENT "Export names of ${target}.dll from ${header}"
+    COMMENT "Export names of ${target} from ${header}"
     VERBATIM)
   target_sources(${target} PRIVATE ${def})
 
   # After every link of the DLL, so that the two import libraries never describe different modules.
-  set(import_library ${CMAKE_CURRENT_BINARY_DIR}/${target}.lib)
+  # Named like the DLL: KORFlowIDd.lib for KORFlowIDd.dll.
+  set(import_library ${CMAKE_CURRENT_BINARY_DIR}/$<TARGET_FILE_BASE_NAME:${target}>.lib)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${KORFLOWID_DLLTOOL} -m i386:x86-64 -D ${target}.dll -d ${msvc_def} -l ${import_library}
-    COMMENT "Import library ${target}.lib for MSVC-built callers"
+    COMMAND ${KORFLOWID_DLLTOOL} -m i386:x86-64 -D $<TARGET_FILE_NAME:${target}> -d ${msvc_def} -l ${import_library}
+    COMMENT "Import library of ${target} for MSVC-built callers"
     VERBATIM)
+  # The library's path holds a generator expression: read it through $<TARGET_GENEX_EVAL>.
   set_target_properties(${target} PROPERTIES
     KORFLOWID_MSVC_IMPORT_LIBRARY ${import_library}
     KORFLOWID_MSVC_IMPORT_DEFINITION ${msvc_def})

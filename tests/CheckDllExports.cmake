@@ -24,8 +24,10 @@ if(failed)
   message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
 endif()
 string(REGEX MATCH "\nName[ \t]+[0-9a-fA-F]+ ([^\n]*)" name_line "${dump}")
-if(NOT CMAKE_MATCH_1 STREQUAL "KORFlowID.dll")
-  message(FATAL_ERROR "the DLL calls itself '${CMAKE_MATCH_1}', not KORFlowID.dll")
+# A loader looks for the name in the export directory, which import libraries copy: the file's own.
+get_filename_component(file_name "${DLL}" NAME)
+if(NOT CMAKE_MATCH_1 STREQUAL file_name)
+  message(FATAL_ERROR "the DLL calls itself '${CMAKE_MATCH_1}', not ${file_name}")
 endif()
 # Lines such as "\t[   3] _ZN7KORFlow12GetInstallIdEPcj" of the name pointer table, which comes
 # after the address table's rows of the same shape.
@@ -67,7 +69,7 @@ list(SORT exported)
 list(SORT expected)
 if(NOT exported STREQUAL expected)
   list(JOIN exported "\n  " got)
-  message(FATAL_ERROR "KORFlowID.dll exports:\n  ${got}")
+  message(FATAL_ERROR "${file_name} exports:\n  ${got}")
 endif()
 
 # Each MSVC name must reach the function of the same name and parameters: an alias of the wrong
@@ -104,4 +106,4 @@ if(msvc_names AND DEFINED UNDNAME AND DEFINED CXXFILT)
 endif()
 
 list(LENGTH exported count)
-message(STATUS "KORFlowID.dll exports exactly the ${count} public names")
+message(STATUS "${file_name} exports exactly the ${count} public names")

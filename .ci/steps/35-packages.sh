@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Linux packages of build/ (README's test command made it): a tarball and a Debian package with
-# the listings they must have, and the tarball used where it is unpacked: a program built through its
-# pkg-config file and one built through its CMake package both run on the sample installation, and so
-# does its tool.
+# The Linux packages. The tarball of build/ (README's test command made it) with the listing it must
+# have, used where it is unpacked: a program built through its pkg-config file and one built through its
+# CMake package both run on the sample installation, and so does its tool. Then the Debian packages of
+# the deb preset (build-deb/): their listings and dependencies, lintian without errors, and the three
+# unpacked together used like the tarball.
 set -euo pipefail
 started=$SECONDS
 cd "$(dirname "$0")/../.."
@@ -13,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 config=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt" | tr '[:upper:]' '[:lower:]')
-(cd "$build" && cpack -G "TGZ;DEB" -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
+(cd "$build" && cpack -G TGZ -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 
 expected="bin/korflowid
 include/KORFlow.h
@@ -25,10 +26,12 @@ lib/libKORFlowID.so
 lib/libKORFlowID.so.1
 lib/libKORFlowID.so.$version
 lib/pkgconfig/korflowid.pc
-share/doc/KORFlowID/README.md"
-check_listing() {  # name, listing of files relative to the package's prefix
-  if [ "$2" != "$expected" ]; then
-    echo "$1 holds:"; echo "$2"; echo "expected:"; echo "$expected"
+share/doc/KORFlowID/README.md
+share/man/man1/korflowid.1.gz"
+check_listing() {  # name, listing of files relative to the package's prefix[, expected listing]
+  local wanted=${3:-$expected}
+  if [ "$2" != "$wanted" ]; then
+    echo "$1 holds:"; echo "$2"; echo "expected:"; echo "$wanted"
     exit 1
   fi
   echo "$1: $(echo "$2" | wc -l) files as expected"
@@ -37,9 +40,6 @@ check_listing() {  # name, listing of files relative to the package's prefix
 tarball=$work/packages/KORFlowID-$version-Linux.tar.gz
 top=KORFlowID-$version-Linux/
 check_listing "$(basename "$tarball")" "$(tar -tzf "$tarball" | grep -v '/$' | sed "s|^$top||" | LC_ALL=C sort)"
-deb=$work/packages/korflowid_${version}_$(dpkg --print-architecture).deb
-check_listing "$(basename "$deb")" \
-  "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | LC_ALL=C sort)"
 
 # Unpacked somewhere the build never knew of.
 tar -xzf "$tarball" -C "$work"
@@ -63,4 +63,65 @@ cmake -S tests/consumer -B "$work/consumer" -DCMAKE_PREFIX_PATH="$unpacked" >"$w
 cmake --build "$work/consumer" >>"$work/consumer.log" || { cat "$work/consumer.log"; exit 1; }
 check_run "$work/consumer/korflowid_consumer"
 [ "$("$unpacked/bin/korflowid" --field release)" = "GQ.2.1" ]
-echo "== packages: listings fine, the unpacked tarball works through pkg-config and CMake ($((SECONDS - started)) s)"
+echo "the unpacked tarball works through pkg-config and CMake"
+
+# The Debian packages, from a build of their own: the library in the multiarch directory.
+cmake --workflow --preset deb >"$work/deb.log" 2>&1 || { cat "$work/deb.log"; exit 1; }
+architecture=$(dpkg --print-architecture)
+multiarch=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+deb_version=$(dpkg-parsechangelog -l build-deb/debian/changelog -S Version)
+docs() { printf 'share/doc/%s/changelog.gz\nshare/doc/%s/copyright\n' "$1" "$1"; }
+declare -A listings=(
+  [libkorflowid1]="$multiarch/libKORFlowID.so.1
+$multiarch/libKORFlowID.so.$version
+$(docs libkorflowid1)"
+  [libkorflowid-dev]="include/KORFlow.h
+$multiarch/cmake/KORFlowID/KORFlowIDConfig.cmake
+$multiarch/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
+$multiarch/cmake/KORFlowID/KORFlowIDTargets-release.cmake
+$multiarch/cmake/KORFlowID/KORFlowIDTargets.cmake
+$multiarch/libKORFlowID.so
+$multiarch/pkgconfig/korflowid.pc
+share/doc/libkorflowid-dev/README.md
+$(docs libkorflowid-dev)"
+  [korflowid]="bin/korflowid
+$(docs korflowid)
+share/man/man1/korflowid.1.gz")
+debs=()
+for package in libkorflowid1 libkorflowid-dev korflowid; do
+  deb=build-deb/packages/${package}_${deb_version}_$architecture.deb
+  [ -f "$deb" ] || { echo "no $deb"; exit 1; }
+  debs+=("$deb")
+  check_listing "$(basename "$deb")" \
+    "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | LC_ALL=C sort)" \
+    "$(echo "${listings[$package]}" | LC_ALL=C sort)"
+  echo "  Depends: $(dpkg-deb -f "$deb" Depends)"
+done
+# Versions that the binaries need, and the packages of one build tied to each other.
+depends() { dpkg-deb -f "$1" Depends; }
+[[ $(depends "${debs[0]}") =~ libc6\ \(\>=\ [0-9.]+\) ]] || { echo "libkorflowid1: no versioned libc6"; exit 1; }
+[[ $(depends "${debs[2]}") =~ libstdc\+\+6\ \(\>=\ [0-9.]+\) ]] || { echo "korflowid: no versioned libstdc++6"; exit 1; }
+for deb in "${debs[@]:1}"; do
+  [[ $(depends "$deb") == *"libkorflowid1 (= $deb_version)"* ]] || { echo "$deb: no libkorflowid1"; exit 1; }
+done
+# The library's ldconfig runs through the trigger, not from maintainer scripts.
+control=$(dpkg-deb --ctrl-tarfile "${debs[0]}" | tar -t)
+if [[ $control != *"./triggers"* || $control == *"./post"* ]]; then
+  echo "libkorflowid1: control files"; echo "$control"; exit 1
+fi
+status=0
+lintian --fail-on error "${debs[@]}" >"$work/lintian.log" 2>&1 || status=$?
+grep -v 'root privileges' "$work/lintian.log" || true
+[ "$status" = 0 ] || { echo "lintian reports errors (status $status)"; exit 1; }
+echo "lintian: no errors on the Debian packages"
+
+# Unpacked together somewhere else: the tool and a program built through the pkg-config file run.
+root=$work/debian-root
+for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$root"; done
+export LD_LIBRARY_PATH=$root/usr/$multiarch
+[ "$("$root/usr/bin/korflowid" --field release)" = "GQ.2.1" ]
+PKG_CONFIG_PATH=$root/usr/$multiarch/pkgconfig
+# shellcheck disable=SC2046
+c++ -std=c++17 tests/consumer/main.cpp $(pkg-config --cflags --libs korflowid) -o "$work/consumer-deb"
+check_run "$work/consumer-deb"
+echo "== packages: listings fine, the unpacked tarball and Debian packages work ($((SECONDS - started)) s)"

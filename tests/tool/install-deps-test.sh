@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 # A copy beside its own package list, so the list is the test's.
 mkdir -p "$work/tree/scripts" "$work/tree/.ci"
 cp "$script" "$work/tree/scripts/install-deps.sh"
-printf '# comment\ncmake\n  g++   # trailing comment\n\nlibgtest-dev\n[checks]\nvalgrind\n' > "$work/tree/.ci/packages.txt"
+printf '# comment\ncmake\n  g++   # trailing comment\n\nlibgtest-dev\n[checks]\nvalgrind\n[windows]\nwine64\n' > "$work/tree/.ci/packages.txt"
 
 # $1: installed packages; $2: uid; $3: which stand-ins exist (apt-get, sudo).
 stand_ins() {
@@ -42,14 +42,20 @@ check() {
 nl=$'\n'
 check "all present" "cmake g++ libgtest-dev" 1000 "apt-get sudo" "" 0 "" "all 3 packages are present"
 check "checks present too" "cmake g++ libgtest-dev valgrind" 0 "apt-get" "--checks" 0 "" "all 4 packages"
+check "windows present too" "cmake g++ libgtest-dev wine64" 0 "apt-get" "--windows" 0 "" "all 4 packages"
+check "every section" "cmake g++ libgtest-dev valgrind wine64" 0 "apt-get" "--windows --checks" 0 "" "all 5 packages"
 check "missing, as root" "cmake" 0 "apt-get sudo" "" 0 \
   "apt-get update -q${nl}apt-get install -y -q g++ libgtest-dev" "installing g++ libgtest-dev"
 check "missing, through sudo" "cmake g++ libgtest-dev" 1000 "apt-get sudo" "--checks" 0 \
-  "sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q${nl}sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q valgrind" \
+  "sudo -n true${nl}sudo -n env DEBIAN_FRONTEND=noninteractive apt-get update -q${nl}sudo -n env DEBIAN_FRONTEND=noninteractive apt-get install -y -q valgrind" \
   "installing valgrind"
 check "missing, no sudo" "" 1000 "apt-get" "" 1 "" "run this as root"
 check "no apt" "" 0 "" "" 1 "" "no apt-get here"
 check "dry run" "" 0 "apt-get" "--dry-run" 0 "" "+ env DEBIAN_FRONTEND=noninteractive apt-get install -y -q cmake g++ libgtest-dev"
+check "dry run through sudo" "cmake g++ libgtest-dev" 1000 "apt-get sudo" "--dry-run --windows" 0 "" \
+  "+ sudo -n env DEBIAN_FRONTEND=noninteractive apt-get install -y -q wine64"
+check "dry run, no root, no sudo" "" 1000 "apt-get" "--checks --dry-run" 0 "" \
+  "+ env DEBIAN_FRONTEND=noninteractive apt-get install -y -q cmake g++ libgtest-dev valgrind"
 check "unknown argument" "" 0 "apt-get" "--yes" 2 "" "unknown argument"
 
 [ "$failures" -eq 0 ] && echo "all cases passed"

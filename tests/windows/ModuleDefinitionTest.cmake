@@ -1,8 +1,9 @@
 # The module-definition generator follows the header: variants of the public header go through it, and
 # each must give exactly the aliases its exported declarations call for.
 # Usage: cmake -DCLANG=<clang++> -DHEADER=<KORFlow.h> -DGENERATOR=<KORFlowIDModuleDefinition.cmake>
-#              -DWORK=<scratch dir> -P ModuleDefinitionTest.cmake
+#              -DWORK=<scratch dir> [-DINCLUDE_DIRS=<dir|...>] -P ModuleDefinitionTest.cmake
 cmake_minimum_required(VERSION 3.25)
+string(REPLACE "|" ";" INCLUDE_DIRS "${INCLUDE_DIRS}")
 file(READ "${HEADER}" original)
 
 # name: a label; edits: "from=>to" replacements in the header, separated by "|" (C++ needs the ";");
@@ -34,7 +35,7 @@ function(check_variant name edits count present absent)
   file(REMOVE_RECURSE "${dir}")
   file(WRITE "${dir}/KORFlow.h" "${text}")
   execute_process(COMMAND "${CMAKE_COMMAND}" -DCLANG=${CLANG} -DHEADER=${dir}/KORFlow.h -DDEF=${dir}/both.def
-                          -DMSVC_DEF=${dir}/msvc.def -P "${GENERATOR}"
+                          -DMSVC_DEF=${dir}/msvc.def "-DINCLUDE_DIRS=${INCLUDE_DIRS}" -P "${GENERATOR}"
                   RESULT_VARIABLE status ERROR_VARIABLE errors)
   if(NOT status EQUAL 0)
     message(SEND_ERROR "${name}: the generator failed:\n${errors}")
@@ -75,6 +76,11 @@ set(present
   "?GetFlowId@KORFlow@@SA?AW4FlowId@1@XZ=_ZN7KORFlow9GetFlowIdEv"
   "?GetAbbreviatedFlowName@KORFlow@@SAPEADPEADI@Z=_ZN7KORFlow22GetAbbreviatedFlowNameEPcj")
 check_variant(public-header "" 14 "${present}" "")
+
+# Standard C and C++ headers included by the header add no exports of theirs (the C runtime's own
+# dllimport functions among them) and change no name.
+check_variant(standard-headers "#include <stdint.h>=>#include <cstdint>\n#include <cstdio>\n#include <string>"
+  14 "${present}" "")
 
 # A function added to the header, free or in the class, is exported under both names at once.
 set(free_function "KORFLOWID_API char* KORFlowID();")

@@ -1,0 +1,26 @@
+# Run by cpack after it has made the packages (CPACK_POST_BUILD_SCRIPTS). CPack gives a package with a
+# library in /usr/lib maintainer scripts that call ldconfig; Debian has replaced such calls by the
+# ldconfig trigger, which the runtime package declares. The scripts are taken out again here.
+if(NOT CPACK_GENERATOR STREQUAL "DEB")
+  return()
+endif()
+find_program(KORFLOWID_DPKG_DEB dpkg-deb REQUIRED)
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+  set(tree "${package}.tree")
+  file(REMOVE_RECURSE "${tree}")
+  execute_process(COMMAND "${KORFLOWID_DPKG_DEB}" --raw-extract "${package}" "${tree}" COMMAND_ERROR_IS_FATAL ANY)
+  if(EXISTS "${tree}/DEBIAN/triggers")
+    file(STRINGS "${tree}/DEBIAN/triggers" triggers)
+    foreach(script postinst postrm)
+      if("activate-noawait ldconfig" IN_LIST triggers AND EXISTS "${tree}/DEBIAN/${script}")
+        file(READ "${tree}/DEBIAN/${script}" text)
+        if(text MATCHES "^#!/bin/sh\n+set -e\n+if \\[ \"\\$1\" = \"(configure|remove)\" \\]; then\n\tldconfig\nfi\n*$")
+          file(REMOVE "${tree}/DEBIAN/${script}")
+        endif()
+      endif()
+    endforeach()
+    execute_process(COMMAND "${KORFLOWID_DPKG_DEB}" --root-owner-group --build "${tree}" "${package}"
+                    OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+  file(REMOVE_RECURSE "${tree}")
+endforeach()

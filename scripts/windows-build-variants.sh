@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The Windows library alone in two builds a user may choose: a Debug build with a postfix, whose DLL,
+# KORFlowIDd.lib and libKORFlowIDd.dll.a must all name KORFlowIDd.dll (a client of either import library
+# imports from that file), and a build on a machine without clang and llvm-dlltool, which warns and
+# still gives the DLL with its GCC names.
+# Usage: scripts/windows-build-variants.sh [work dir]   (default: a temporary one, removed at the end)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source=$PWD
+if [ $# -gt 0 ]; then
+  work=$1
+  mkdir -p "$work"
+else
+  work=$(mktemp -d "${TMPDIR:-/tmp}/korflowid-variants.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+fi
+fail() { echo "windows build variants: $*" >&2; exit 1; }
+library_only=(--toolchain "$source/cmake/mingw-w64.cmake" -DKORFLOWID_BUILD_TESTS=OFF -DKORFLOWID_BUILD_TOOLS=OFF
+              -DKORFLOWID_BUILD_BENCH=OFF -DKORFLOWID_WARNINGS_AS_ERRORS=ON)
+imports_of() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p' | LC_ALL=C sort | tr '\n' ' '; }
+
+# Debug with a postfix.
+build=$work/postfix
+cmake -S . -B "$build" "${library_only[@]}" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_DEBUG_POSTFIX=d >"$work/postfix.log" ||
+  { cat "$work/postfix.log"; fail "postfix configure"; }
+cmake --build "$build" -j2 >>"$work/postfix.log" || { cat "$work/postfix.log"; fail "postfix build"; }
+dll=$build/bin/KORFlowIDd.dll
+[ -f "$dll" ] || fail "no KORFlowIDd.dll in $build/bin"
+cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DDLL="$dll" -DMSVC_DEF="$build/KORBuildVersion/KORFlowID-msvc.def" \
+  -P tests/CheckDllExports.cmake
+# A MinGW client through libKORFlowIDd.dll.a, an MSVC-built one through KORFlowIDd.lib.
+x86_64-w64-mingw32-g++-posix -std=c++17 -static -IKORBuildVersion/include tests/consumer/main.cpp \
+  "$build/KORBuildVersion/libKORFlowIDd.dll.a" -o "$work/mingw-client.exe"
+clang++ --target=x86_64-pc-windows-msvc -ffreestanding -fno-exceptions -std=c++17 -IKORBuildVersion/include \
+  -c tests/windows/MsvcClient.cpp -o "$work/msvc-client.obj"
+lld-link /nologo /entry:mainCRTStartup /subsystem:console /out:"$work/msvc-client.exe" "$work/msvc-client.obj" \
+  "$build/KORBuildVersion/KORFlowIDd.lib" /usr/x86_64-w64-mingw32/lib/libmsvcrt.a \
+  /usr/x86_64-w64-mingw32/lib/libkernel32.a
+for client in mingw-client msvc-client; do
+  imports=$(imports_of "$work/$client.exe")
+  [[ " $imports" == *" KORFlowIDd.dll "* && " $imports" != *" KORFlowID.dll "* ]] ||
+    fail "$client.exe imports $imports"
+  echo "$client.exe imports $imports"
+done
+
+# No clang and no llvm-dlltool: a PATH without them, and no search beyond it.
+bin=$work/bin-without-clang
+mkdir -p "$bin"
+for tool in /usr/bin/*; do
+  case ${tool##*/} in clang* | llvm-dlltool*) ;; *) ln -sf "$tool" "$bin/" ;; esac
+done
+build=$work/without-clang
+PATH=$bin cmake -S . -B "$build" "${library_only[@]}" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF >"$work/without-clang.log" 2>&1 ||
+  { cat "$work/without-clang.log"; fail "configure without clang"; }
+grep -q 'No clang or llvm-dlltool' "$work/without-clang.log" || { cat "$work/without-clang.log"; fail "no warning"; }
+PATH=$bin cmake --build "$build" -j2 >>"$work/without-clang.log" 2>&1 ||
+  { cat "$work/without-clang.log"; fail "build without clang"; }
+! find "$build" -name '*.lib' | grep -q . || fail "an MSVC import library without llvm-dlltool"
+cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DDLL="$build/bin/KORFlowID.dll" -P tests/CheckDllExports.cmake
+echo "windows build variants: postfix names follow the file; without clang the DLL has its GCC names only"
