@@ -10,11 +10,9 @@
 #include <string_view>
 
 #include "location/FlowDirectory.h"
+#include "rules/ReportLayout.h"
 
 namespace korflowid {
-
-/// A report of this many bytes or more is never delivered.
-inline constexpr std::size_t kReportBufferSize = 20000;
 
 struct CachedReport;  // report/ReportQueries.h
 

@@ -8,13 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "rules/ReportLayout.h"
+
 namespace korflowid {
-
-/// The labels of the five line getters, in the order of ReportLabel.
-inline constexpr std::string_view kReportLabels[] = {
-    "Install Id:", "Exact Access Date:", "Flow Id:", "Full Flow Name:", "UPDATE Name:"};
-
-enum class ReportLabel { InstallId, ExactAccessDate, FlowId, FullFlowName, UpdateName };
 
 /// Where the line of a label stands in a report: from the label's first occurrence up to the next
 /// carriage return after the label, or to the end of the report.
