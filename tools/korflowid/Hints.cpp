@@ -118,13 +118,6 @@ std::string inQuotes(std::string_view text) {
   return "'" + std::string(text) + "'";
 }
 
-/// With a trailing separator, so it reads as a directory.
-std::string shownDirectory(const fs::path& root) {
-  std::string shown = root.generic_string();
-  if (shown.empty() || shown.back() != '/') shown += '/';
-  return shown;
-}
-
 void addFlowHints(const Installation& installation, std::vector<std::string>& hints) {
   if (installation.flowValue != 0 && installation.releaseValue != 0) return;
   std::string root = installation.value("root").value_or("");
@@ -181,7 +174,7 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
 
   // "kor/.." goes from the text before the disk is asked, as Windows climbs out of KOR_HOME.
   const fs::path root = fs::path(installation.value("root").value_or("")).lexically_normal();
-  const std::string shown = shownDirectory(root);
+  const std::string shown = (root / "").generic_string();  // with a trailing separator: it reads as a directory
   const TreeLook look = lookAt(root);
   const std::string noVersionText =
       (look.versionDirectory.empty()
