@@ -3,9 +3,6 @@
 
 #include <KORFlow.h>
 
-#include <algorithm>
-#include <cstring>
-
 #include "platform/Environment.h"
 
 namespace korflowid {
@@ -24,26 +21,10 @@ FlowDirectory computeFlowDirectoryName(char (&root)[kRootBufferSize]) {
     return {FlowDirectoryOutcome::HomeMissing, {}};
   }
 
-  // A root that does not fit arrives unterminated; reading on would run past the buffer.
-  if (getKORRoot(root, kRootBufferSize) >= kRootBufferSize) return notReducible();
-  char* const end = root + std::strlen(root);
-
-  std::replace(root, end, '\\', '/');
-  std::string_view path(root, static_cast<std::size_t>(end - root));
-  if (!path.empty() && path.back() == '/') path.remove_suffix(1);
-
-  // Any segment that starts with two dots ends the usable part, not only a ".." segment.
-  const std::size_t up = path.find("/..");
-  if (up == std::string_view::npos) return notReducible();
-  path = path.substr(0, up);
-
-  const std::size_t lastSegment = path.rfind('/');
-  if (lastSegment == std::string_view::npos) return notReducible();
-  path = path.substr(0, lastSegment);
-
-  const std::size_t nameStart = path.rfind('/');
-  if (nameStart != std::string_view::npos) path.remove_prefix(nameStart + 1);
-  return {FlowDirectoryOutcome::Found, path};
+  // A root that does not fit arrives unterminated; the reduction then leaves it unread.
+  const RootReduction reduction = reduceRoot(root, getKORRoot(root, kRootBufferSize));
+  if (!reduction.reducible) return notReducible();
+  return {FlowDirectoryOutcome::Found, reduction.name};
 }
 
 }  // namespace korflowid

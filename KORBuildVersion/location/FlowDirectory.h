@@ -2,13 +2,11 @@
 #ifndef KORFLOWID_LOCATION_FLOWDIRECTORY_H
 #define KORFLOWID_LOCATION_FLOWDIRECTORY_H
 
-#include <cstddef>
 #include <string_view>
 
-namespace korflowid {
+#include "rules/RootReduction.h"
 
-/// The reduction works on a copy of the root of at most this many bytes, terminator included.
-inline constexpr std::size_t kRootBufferSize = 1024;
+namespace korflowid {
 
 enum class FlowDirectoryOutcome {
   Found,

@@ -10,17 +10,14 @@
 
 #include <atomic>
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 
 #include "common/SpinLock.h"
 #include "location/FlowDirectory.h"
+#include "rules/ReportLayout.h"
 
 namespace korflowid {
-
-/// A report of this many bytes or more is never delivered.
-inline constexpr std::size_t kReportBufferSize = 20000;
-/// The labelled lines whose positions the report cache keeps.
-inline constexpr std::size_t kReportLabelCount = 5;
 
 /// The flow directory name less its flow marker. It comes from the root buffer, so it always fits.
 class FlowVersionText {
@@ -47,7 +44,7 @@ struct ReportLine {
 struct IndexedReport {
   std::string_view text;
   std::size_t wholeLength = 0;  // up to the first zero byte, which ends every copy of the text
-  ReportLine lines[kReportLabelCount];
+  ReportLine lines[std::size(kReportLabels)];
 };
 
 /// The first non-empty report, kept for all later report queries. One thread fills it, once, and

@@ -73,20 +73,6 @@ class DirectorySearch {
   Handle handle_;
 };
 
-/// Whether `a` comes before `b` in the order an NTFS directory search yields names: upper-cased,
-/// byte by byte. Names that differ only in case (which NTFS cannot hold side by side) go by their
-/// bytes, so the order never depends on the listing.
-inline bool precedesInNameOrder(std::string_view a, std::string_view b) {
-  const auto upper = [](char c) { return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); };
-  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < common; ++i) {
-    if (a[i] == b[i]) continue;  // the usual long shared prefix ("InstallVersion_") costs no case work
-    if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]);
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a.compare(b) < 0;  // compares bytes as unsigned char
-}
-
 /// Whether equal keys may keep the order of the platform's search: on Windows they do, NTFS listing
 /// names in that order already; elsewhere the listing order is arbitrary and names break the tie.
 #if defined(_WIN32)

@@ -8,6 +8,7 @@
 
 #include "platform/DirectorySearch.h"
 #include "platform/TextFile.h"
+#include "rules/ReportLayout.h"
 
 namespace korflowid {
 
@@ -15,8 +16,6 @@ namespace korflowid {
 /// read, as is the end of the file with nothing left; the first failed read ends the file for good.
 class LineReader {
  public:
-  static constexpr std::size_t kMaxLineLength = 199;
-
   /// False when the file cannot be opened (or is not a regular file).
   bool open(const std::string& path) { return file_.open(path); }
   /// The file `name` of `directory`, under another spelling where the exact one is missing.

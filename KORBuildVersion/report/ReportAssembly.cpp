@@ -13,6 +13,7 @@
 #include "report/LineReader.h"
 #include "report/ReportAssembly.h"
 #include "report/VersionScan.h"
+#include "rules/TreeNames.h"
 
 namespace korflowid {
 namespace {
@@ -22,7 +23,7 @@ namespace {
 std::string fallbackText(const std::string& root, std::size_t limit) {
   std::string text;
   LineReader reader;
-  if (!reader.open(root, "InstallVersion.txt")) return text;
+  if (!reader.open(root, kFallbackFileName)) return text;
   std::string_view line;
   while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
   text.append("\r\n");

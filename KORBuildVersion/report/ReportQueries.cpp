@@ -30,7 +30,7 @@ IndexedReport indexReport(std::string_view text) {
   IndexedReport report;
   report.text = text;
   report.wholeLength = std::min(text.find('\0'), text.size());
-  for (std::size_t i = 0; i < kReportLabelCount; ++i) report.lines[i] = findReportLine(text, kReportLabels[i]);
+  for (std::size_t i = 0; i < std::size(kReportLabels); ++i) report.lines[i] = findReportLine(text, kReportLabels[i]);
   return report;
 }
 

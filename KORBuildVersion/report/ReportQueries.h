@@ -8,15 +8,9 @@
 #include <string_view>
 
 #include "location/ModuleState.h"
+#include "rules/ReportLayout.h"
 
 namespace korflowid {
-
-/// The labels of the five line getters, in the order of ReportLabel.
-inline constexpr std::string_view kReportLabels[] = {
-    "Install Id:", "Exact Access Date:", "Flow Id:", "Full Flow Name:", "UPDATE Name:"};
-
-enum class ReportLabel { InstallId, ExactAccessDate, FlowId, FullFlowName, UpdateName };
-static_assert(std::size(kReportLabels) == kReportLabelCount);
 
 ReportLine findReportLine(std::string_view report, std::string_view label);
 

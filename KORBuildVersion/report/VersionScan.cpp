@@ -7,13 +7,14 @@
 
 #include "platform/DirectorySearch.h"
 #include "report/LineReader.h"
+#include "rules/ReportLayout.h"
+#include "rules/TreeNames.h"
 
 namespace korflowid {
 namespace {
 
-constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
-constexpr std::size_t kShortestPatchLine = 9;       // "Patch #" and CR LF
-constexpr std::size_t kUsualVersionFileText = 256;  // an installer writes three or four lines
+constexpr std::size_t kShortestPatchLine = kPatchLinePrefix.size() + 2;  // with CR LF
+constexpr std::size_t kUsualVersionFileText = 256;                       // an installer writes three or four lines
 
 /// Positions 0 to keys.size() - 1 in ascending order of their keys. Equal keys (patch_5 and
 /// patch_05, or files created in the same second) come in the order NTFS lists their names, as on
@@ -31,7 +32,7 @@ std::vector<std::size_t> ascendingOrder(const std::vector<std::int32_t>& keys,
   if (platform::kSearchYieldsNameOrder) return order;
 
   const auto byName = [&search](std::size_t a, std::size_t b) {
-    return platform::precedesInNameOrder(search.name(a), search.name(b));
+    return precedesInNameOrder(search.name(a), search.name(b));
   };
   for (std::size_t begin = 0, end = 0; begin < keyed.size(); begin = end) {
     for (end = begin + 1; end < keyed.size() && keyed[end].first == keyed[begin].first;) ++end;
@@ -50,7 +51,7 @@ std::size_t patchCountBeyond(std::size_t limit) {
 std::string patchText(const std::string& directory, std::size_t limit) {
   // Once that many are listed, only the text's length counts: the rest of a huge directory is not read.
   const std::size_t tooMany = patchCountBeyond(limit);
-  const platform::DirectorySearch patches(directory, "patch_*.txt", tooMany);
+  const platform::DirectorySearch patches(directory, kPatchFilePattern, tooMany);
   if (patches.size() == 0) return {};
   if (patches.size() >= tooMany) return std::string(limit, '\n');
 
@@ -72,7 +73,7 @@ std::string patchText(const std::string& directory, std::size_t limit) {
   const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
   put(kPatchHeading);
   for (const std::size_t i : ascendingOrder(numbers, patches)) {
-    put("Patch #");
+    put(kPatchLinePrefix);
     put(numberTexts[i]);
     put("\r\n");
   }
@@ -92,7 +93,7 @@ void appendVersionFile(platform::DirectorySearch& files, std::size_t i, std::str
 }
 
 std::string installVersionText(const std::string& directory, std::size_t limit) {
-  platform::DirectorySearch files(directory, "InstallVersions", "InstallVersion_*.txt");
+  platform::DirectorySearch files(directory, kVersionDirectoryName, kVersionFilePattern);
 
   // The text's length does not depend on the order of the files, so they are read in the search's
   // order first: a tree too large for a report is known after one report's worth of reading, and

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/DirectorySearch.h"
+#include "rules/TreeNames.h"
 #include "support/TestSupport.h"
 
 #if !defined(_WIN32)
@@ -71,7 +72,7 @@ TEST(DirectorySearch, DotDotRemovesTheSegmentBeforeItInTheText) {
 TEST(DirectorySearch, NameOrderIsUpperCasedBytes) {
   // Upper-casing puts "_" after the letters, where lower-casing or plain bytes would not.
   std::vector<std::string> names = {"c", "_", "B", "a", "b", "A", "", "ab", "\xe4", "Z"};
-  std::sort(names.begin(), names.end(), korflowid::platform::precedesInNameOrder);
+  std::sort(names.begin(), names.end(), korflowid::precedesInNameOrder);
   EXPECT_EQ(names, (std::vector<std::string>{"", "A", "a", "ab", "B", "b", "c", "Z", "_", "\xe4"}));
 }
 

@@ -29,7 +29,7 @@ std::vector<std::string> modelLines(std::string_view bytes) {
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t feed = text.find('\n', at);
     const std::size_t end = feed == std::string::npos ? text.size() : feed;
-    if (end - at > korflowid::LineReader::kMaxLineLength) break;
+    if (end - at > korflowid::kMaxLineLength) break;
     lines.push_back(text.substr(at, end - at));
     if (feed == std::string::npos) break;
     at = feed + 1;

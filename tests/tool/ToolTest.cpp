@@ -1,11 +1,14 @@
 // The korflowid tool run as a subprocess, the way scripts and people run it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -263,6 +266,7 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
   while (tooLong.size() < 23400) tooLong += std::string(99, 'x') + "\n";
   tooLong += "123456789\n";
   const std::string version = "RJGQ.2.1/InstallVersions/InstallVersion_1.txt";
+  const std::string linkToNothing = "(made a link to nothing)";
 
   // The hints on the flow directory name and those on the report come from separate looks, so a row
   // may pair one of each.
@@ -308,12 +312,41 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
         {"RJGQ.2.3/patch_3.txt", ""}},
        {"the release in 'RJGQ.2.3' is not one the library knows",
         "no line of 1 version file (267 bytes) reached the report"}},
+      {"KOR_HOME names a file",
+       "RJGQ.2.1/kor",
+       {{"RJGQ.2.1/kor", ""}, {version, labels}},
+       {"KOR_HOME names a file, not a directory"}},
+      {"several spellings of the version directory: the first in name order is read, as the report shows",
+       "RJGQ.2.1/kor",
+       {{"RJGQ.2.1/installVERSIONS/x", ""},
+        {"RJGQ.2.1/installversions/x", ""},
+        {"RJGQ.2.1/iNSTALLVERSIONS/x", ""},
+        {"RJGQ.2.1/Installversions/InstallVersion_1.txt", "Install Id: 9\r\n"},
+        {"RJGQ.2.1/patch_3.txt", ""}},
+       {"the report holds no 'Exact Access Date:', 'Flow Id:', 'Full Flow Name:' or 'UPDATE Name:'"}},
+      {"a patch file named with a control character, which no installation can hold",
+       "RJGQ.2.1/kor",
+       {{"RJGQ.2.1/patch_\n.txt", ""}},
+       {"no report: @RJGQ.2.1/ holds no InstallVersions/ and there is no InstallVersion.txt"}},
+      {"a fallback that cannot be read",
+       "RJGQ.2.1/kor",
+       {{"RJGQ.2.1/InstallVersion.txt", linkToNothing}},
+       {"no report, although @RJGQ.2.1/ holds version or patch files"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const TempTree tree;
-    if (!c.files.empty()) tree.makeDirectory(c.home);
-    for (const auto& [name, bytes] : c.files) tree.write(name, bytes);
+    const auto namesHome = [&c](const auto& file) { return file.first == c.home; };
+    if (!c.files.empty() && std::none_of(c.files.begin(), c.files.end(), namesHome)) tree.makeDirectory(c.home);
+    std::error_code linkError;  // where a test cannot make links (Windows), the row that needs one is left out
+    for (const auto& [name, bytes] : c.files) {
+      if (bytes == linkToNothing) {
+        std::filesystem::create_symlink(tree.path() + "nothing", tree.path() + name, linkError);
+      } else {
+        tree.write(name, bytes);
+      }
+    }
+    if (linkError) continue;
     std::vector<std::string> hints = c.hints;
     std::string err;
     for (std::string& hint : hints) {

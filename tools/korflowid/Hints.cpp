@@ -1,4 +1,5 @@
-// Hints: what the library answered, held against what the installation tree holds.
+// Hints: what the library answered, held against what the installation tree holds, read by the
+// library's own rules.
 #include "Hints.h"
 
 #include <algorithm>
@@ -9,30 +10,14 @@
 #include <string_view>
 #include <system_error>
 
+#include "rules/ReportLayout.h"
+#include "rules/RootReduction.h"
+#include "rules/TreeNames.h"
+
 namespace korflowid::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-char upperCase(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-/// Names compared as Windows compares them: ASCII letters without regard to case. The library reads
-/// the tree that way on every platform, so a hint never calls a name missing that the library finds.
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (upperCase(a[i]) != upperCase(b[i])) return false;
-  }
-  return true;
-}
-
-/// `prefix`, any run of characters, `suffix`: the one wildcard form the installer's names take.
-bool matchesWildcard(std::string_view name, std::string_view prefix, std::string_view suffix) {
-  return name.size() >= prefix.size() + suffix.size() && sameName(name.substr(0, prefix.size()), prefix) &&
-         sameName(name.substr(name.size() - suffix.size()), suffix);
-}
 
 struct Entry {
   std::string name;
@@ -60,14 +45,13 @@ std::vector<Entry> entriesOf(const fs::path& directory) {
   return entries;
 }
 
-/// The exact spelling when the tree has it, else the first other spelling the listing shows.
+/// The entry the library opens for `name`, as spelled on disk; null when there is none.
 const Entry* entryNamed(const std::vector<Entry>& entries, std::string_view name) {
-  const Entry* found = nullptr;
+  const Entry* taken = nullptr;
   for (const Entry& entry : entries) {
-    if (entry.name == name) return &entry;
-    if (found == nullptr && sameName(entry.name, name)) found = &entry;
+    if (takesSpelling(entry.name, taken != nullptr ? taken->name : std::string_view(), name)) taken = &entry;
   }
-  return found;
+  return taken;
 }
 
 /// What the report is made from, as far as names, types and sizes tell.
@@ -99,19 +83,21 @@ TreeLook lookAt(const fs::path& root) {
   look.exists = fs::is_directory(root, error);
   if (!look.exists) return look;
   const std::vector<Entry> entries = entriesOf(root);
-  if (const Entry* versions = entryNamed(entries, "InstallVersions"); versions != nullptr && versions->directory) {
+  if (const Entry* versions = entryNamed(entries, kVersionDirectoryName); versions != nullptr && versions->directory) {
     look.versionDirectory = versions->name;
+    const Wildcard versionFile(kVersionFilePattern);
     for (const Entry& entry : entriesOf(root / versions->name)) {
-      if (!matchesWildcard(entry.name, "InstallVersion_", ".txt")) continue;
+      if (!versionFile.matches(entry.name)) continue;
       ++look.versionFiles;
       look.versionBytes += entry.size;
     }
   }
-  if (const Entry* fallback = entryNamed(entries, "InstallVersion.txt"); fallback != nullptr && !fallback->directory) {
+  if (const Entry* fallback = entryNamed(entries, kFallbackFileName); fallback != nullptr && !fallback->directory) {
     look.fallbackBytes = fallback->size;
   }
+  const Wildcard patchFile(kPatchFilePattern);
   for (const Entry& entry : entries) {
-    if (!matchesWildcard(entry.name, "patch_", ".txt")) continue;
+    if (!patchFile.matches(entry.name)) continue;
     ++look.patchFiles;
     look.patchNameBytes += entry.name.size();
   }
@@ -132,70 +118,49 @@ std::string inQuotes(std::string_view text) {
   return "'" + std::string(text) + "'";
 }
 
-/// With a trailing separator, so it reads as a directory.
-std::string shownDirectory(const fs::path& root) {
-  std::string shown = root.generic_string();
-  if (shown.empty() || shown.back() != '/') shown += '/';
-  return shown;
-}
-
-/// The flow directory name the library reads from the root's text: backslashes count as separators,
-/// the root's own trailing one goes, the text ends before its first "/..", and the name is the segment
-/// before the last one. Nothing when no such segment is left.
-std::optional<std::string> flowDirectoryName(std::string root) {
-  std::replace(root.begin(), root.end(), '\\', '/');
-  if (!root.empty() && root.back() == '/') root.pop_back();
-  const std::size_t climb = root.find("/..");
-  if (climb == std::string::npos) return std::nullopt;
-  root.erase(climb);
-  const std::size_t lastSegment = root.rfind('/');
-  if (lastSegment == std::string::npos) return std::nullopt;
-  root.erase(lastSegment);
-  const std::size_t separator = root.rfind('/');
-  return separator == std::string::npos ? root : root.substr(separator + 1);
-}
-
 void addFlowHints(const Installation& installation, std::vector<std::string>& hints) {
   if (installation.flowValue != 0 && installation.releaseValue != 0) return;
-  const std::optional<std::string> name = flowDirectoryName(installation.value("root").value_or(""));
-  if (!name) return;
-  if (name->empty()) {
+  std::string root = installation.value("root").value_or("");
+  const RootReduction reduction = reduceRoot(root.data(), root.size());
+  if (!reduction.reducible) return;
+  const std::string name(reduction.name);
+  if (name.empty()) {
     hints.push_back("the flow directory name is empty: KOR_HOME needs a named directory above its last one");
     return;
   }
   if (installation.flowValue == 0) {
     const std::string code = installation.value("flow-code").value_or("");
-    if (code == *name) {
-      hints.push_back("no known flow marker in the flow directory name " + inQuotes(*name));
+    if (code == name) {
+      hints.push_back("no known flow marker in the flow directory name " + inQuotes(name));
     } else {
-      hints.push_back("the flow directory name " + inQuotes(*name) + " gives the flow code " + inQuotes(code) +
+      hints.push_back("the flow directory name " + inQuotes(name) + " gives the flow code " + inQuotes(code) +
                       ", which names no known flow");
     }
   }
   if (installation.releaseValue == 0) {
-    hints.push_back("the release in " + inQuotes(*name) + " is not one the library knows");
+    hints.push_back("the release in " + inQuotes(name) + " is not one the library knows");
   }
   // Two ways of writing KOR_HOME that make the library read another name than the user meant.
-  std::string home = installation.value("kor-home").value_or("");
-  std::replace(home.begin(), home.end(), '\\', '/');
-  if (home.find("/..") != std::string::npos) {
+  const std::string home = installation.value("kor-home").value_or("");
+  if (reduction.climbAt < home.size()) {
     hints.push_back("KOR_HOME holds '/..': the flow directory name is read from the text before it");
-  } else if (!home.empty() && home.back() == '/') {
+  } else if (!home.empty() && (home.back() == '/' || home.back() == '\\')) {
     hints.push_back("KOR_HOME ends with a separator, so the flow directory name is that of its last directory");
   }
 }
 
 /// Why the report is empty; `look` found something the library lists, which only the size limit
-/// leaves out, unless the tree changed or the library reads it otherwise than the tool.
+/// leaves out, unless a file it would read cannot be opened (or the tree changed meanwhile).
 std::string whyNoReport(const TreeLook& look, const std::string& shown) {
-  if (look.mostReportBytes() < kReportLimit) return "no report, although " + shown + " holds version or patch files";
+  if (look.mostReportBytes() < kReportBufferSize)
+    return "no report, although " + shown + " holds version or patch files";
   std::vector<std::string> sizes;
   if (look.versionFiles > 0) sizes.push_back("version files hold " + withThousands(look.versionBytes) + " bytes");
   if (look.versionFiles == 0 && look.fallbackBytes) {
-    sizes.push_back("InstallVersion.txt holds " + withThousands(*look.fallbackBytes) + " bytes");
+    sizes.push_back(std::string(kFallbackFileName) + " holds " + withThousands(*look.fallbackBytes) + " bytes");
   }
   if (look.patchFiles > 0) sizes.push_back(counted(look.patchFiles, "patch file"));
-  std::string hint = "the report would reach the " + std::to_string(kReportLimit) + "-byte limit (";
+  std::string hint = "the report would reach the " + std::to_string(kReportBufferSize) + "-byte limit (";
   for (std::size_t i = 0; i < sizes.size(); ++i) hint += (i == 0 ? "" : ", ") + sizes[i];
   return hint + ")";
 }
@@ -209,12 +174,13 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
 
   // "kor/.." goes from the text before the disk is asked, as Windows climbs out of KOR_HOME.
   const fs::path root = fs::path(installation.value("root").value_or("")).lexically_normal();
-  const std::string shown = shownDirectory(root);
+  const std::string shown = (root / "").generic_string();  // with a trailing separator: it reads as a directory
   const TreeLook look = lookAt(root);
   const std::string noVersionText =
-      (look.versionDirectory.empty() ? shown + " holds no InstallVersions/"
-                                     : shown + look.versionDirectory + "/ holds no InstallVersion_*.txt") +
-      " and there is no InstallVersion.txt";
+      (look.versionDirectory.empty()
+           ? shown + " holds no " + std::string(kVersionDirectoryName) + "/"
+           : shown + look.versionDirectory + "/ holds no " + std::string(kVersionFilePattern)) +
+      " and there is no " + std::string(kFallbackFileName);
   if (installation.report.empty()) {
     if (!look.exists) {
       hints.push_back("no report: " + shown + " does not exist");
@@ -235,7 +201,7 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
     const std::string files =
         look.versionFiles > 0
             ? counted(look.versionFiles, "version file") + " (" + withThousands(look.versionBytes) + " bytes)"
-            : "InstallVersion.txt (" + withThousands(*look.fallbackBytes) + " bytes)";
+            : std::string(kFallbackFileName) + " (" + withThousands(*look.fallbackBytes) + " bytes)";
     hints.push_back("no line of " + files + " reached the report");
     return;
   }
@@ -247,7 +213,7 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
   // A label in another case is the likeliest slip of a hand-edited version file.
   for (const std::string_view label : absentLabels) {
     const auto at = std::search(installation.report.begin(), installation.report.end(), label.begin(), label.end(),
-                                [](char a, char b) { return upperCase(a) == upperCase(b); });
+                                sameIgnoringCase);
     if (at == installation.report.end()) continue;
     hints.push_back("the report holds " + inQuotes(std::string_view(&*at, label.size())) +
                     ", but labels count only as " + inQuotes(label));

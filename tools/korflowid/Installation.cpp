@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "Console.h"
+#include "rules/RootReduction.h"
 
 namespace korflowid::tool {
 namespace {
@@ -15,8 +16,8 @@ using LineGetter = char* (*)(char*, unsigned int);
 /// The getter's text without its line feed; without `label` and the blanks after it when given.
 /// Nothing when the getter delivers nothing, which is how the library says the label is absent.
 std::optional<std::string> lineFrom(LineGetter getter, std::string_view label) {
-  std::vector<char> buffer(kReportLimit + 1, '\0');  // the last byte stays zero: always terminated
-  getter(buffer.data(), kReportLimit);
+  std::vector<char> buffer(kReportBufferSize + 1, '\0');  // the last byte stays zero: always terminated
+  getter(buffer.data(), kReportBufferSize);
   std::string line(buffer.data());
   if (line.empty()) return std::nullopt;
   if (line.back() == '\n') line.pop_back();
@@ -36,7 +37,7 @@ std::optional<std::string> installationRoot() {
 }
 
 Location flowCode(std::optional<std::string>& code) {
-  std::vector<char> buffer(1024, '\0');
+  std::vector<char> buffer(kRootBufferSize, '\0');
   unsigned int length = KORFlowID(buffer.data(), static_cast<unsigned int>(buffer.size()));
   if (length == 0xFFFFFFFFu) return Location::HomeMissing;
   if (length == 0xFFFFFFFEu) return Location::RootNotReducible;
@@ -74,7 +75,6 @@ std::size_t valueIndex(std::string_view key) {
 }
 
 std::vector<std::string> patchesIn(std::string_view report) {
-  constexpr std::string_view kPrefix = "Patch #";
   // The block closes the report: heading, "Patch #" lines, an empty line. A version file may quote
   // the heading, so only the last one that starts a line is a candidate, and it must end the text.
   std::size_t at = report.rfind(kPatchHeading);
@@ -82,10 +82,10 @@ std::vector<std::string> patchesIn(std::string_view report) {
   std::vector<std::string> patches;
   if (at == std::string_view::npos) return patches;
   std::size_t line = at + kPatchHeading.size();
-  for (std::size_t end; report.compare(line, kPrefix.size(), kPrefix) == 0; line = end + 2) {
+  for (std::size_t end; report.compare(line, kPatchLinePrefix.size(), kPatchLinePrefix) == 0; line = end + 2) {
     end = report.find("\r\n", line);
     if (end == std::string_view::npos) return {};
-    patches.emplace_back(report.substr(line + kPrefix.size(), end - line - kPrefix.size()));
+    patches.emplace_back(report.substr(line + kPatchLinePrefix.size(), end - line - kPatchLinePrefix.size()));
   }
   if (report.substr(line) != "\r\n") return {};
   return patches;
@@ -103,8 +103,8 @@ Installation readInstallation() {
     found.releaseValue = KORFlow::GetFlowVersionId();
     values[valueIndex("release")] = KORFlow::GetFlowVersionString();
 
-    std::vector<char> report(kReportLimit + 1, '\0');
-    found.report = KORFlow::GetVersionText(report.data(), kReportLimit);
+    std::vector<char> report(kReportBufferSize + 1, '\0');
+    found.report = KORFlow::GetVersionText(report.data(), kReportBufferSize);
     const auto labelled = [&](std::string_view key, LineGetter getter) {
       values[valueIndex(key)] = lineFrom(getter, kValueKinds[valueIndex(key)].label);
     };

@@ -8,15 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "rules/ReportLayout.h"
+
 namespace korflowid::tool {
 
 enum class Location { Found, HomeMissing, RootNotReducible };
-
-/// The report is shorter than this, and so is every line cut out of it, line feed included.
-inline constexpr unsigned int kReportLimit = 20000;
-
-/// The line that opens the report's closing block of patches.
-inline constexpr std::string_view kPatchHeading = "Patches installed in this flow:\r\n";
 
 /// The values the tool shows, in the order of the summary. `key` is the --field name and the JSON key;
 /// `label` starts the report line that a labelled value comes from.
@@ -31,12 +27,12 @@ inline constexpr std::array<ValueKind, 11> kValueKinds{{
     {"flow-code", "Flow code", {}},
     {"flow", "Flow", {}},
     {"release", "Release", {}},
-    {"install-id", "Install Id", "Install Id:"},
-    {"access-date", "Exact Access Date", "Exact Access Date:"},
-    {"flow-id", "Flow Id (from file)", "Flow Id:"},
-    {"full-flow-name", "Full Flow Name", "Full Flow Name:"},
+    {"install-id", "Install Id", reportLabel(ReportLabel::InstallId)},
+    {"access-date", "Exact Access Date", reportLabel(ReportLabel::ExactAccessDate)},
+    {"flow-id", "Flow Id (from file)", reportLabel(ReportLabel::FlowId)},
+    {"full-flow-name", "Full Flow Name", reportLabel(ReportLabel::FullFlowName)},
     {"abbreviated-flow-name", "Abbreviated flow name", {}},
-    {"update-name", "UPDATE Name", "UPDATE Name:"},
+    {"update-name", "UPDATE Name", reportLabel(ReportLabel::UpdateName)},
 }};
 
 /// Index into kValueKinds, or kValueKinds.size() for an unknown key.

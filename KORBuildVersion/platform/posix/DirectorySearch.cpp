@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "platform/posix/FileSystem.h"
+#include "rules/TreeNames.h"
 
 namespace korflowid::platform {
 namespace {
@@ -59,7 +60,7 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
     const dirent* entry = ::readdir(asDirectory(handle_.directory));
     if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
-    if (!wildcard.matches(name) || !isPortableName(name)) continue;
+    if (!wildcard.matches(name)) continue;
     Match match{std::string(name)};
     match.listedAsRegularFile = entry->d_type == DT_REG;  // DT_UNKNOWN on some file systems: no promise
     matches_.push_back(std::move(match));

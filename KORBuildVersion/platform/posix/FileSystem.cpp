@@ -9,33 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 
-#include "platform/DirectorySearch.h"
+#include "rules/TreeNames.h"
 
 namespace korflowid::platform {
 namespace {
-
-/// Whether two bytes are equal but for the case of an ASCII letter.
-bool sameIgnoringCase(char a, char b) {
-  const char lower = static_cast<char>(a | 0x20);
-  return a == b || ((a ^ b) == 0x20 && lower >= 'a' && lower <= 'z');
-}
-
-/// Whether `name` holds `segment` at `at`, "?" standing for any one character.
-bool segmentMatchesAt(std::string_view segment, std::string_view name, std::size_t at) {
-  if (at > name.size() || name.size() - at < segment.size()) return false;
-  if (std::memcmp(name.data() + at, segment.data(), segment.size()) == 0) return true;  // spelled alike
-  for (std::size_t i = 0; i < segment.size(); ++i) {
-    if (segment[i] != '?' && !sameIgnoringCase(segment[i], name[at + i])) return false;
-  }
-  return true;
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), sameIgnoringCase);
-}
 
 struct DirectoryCloser {
   void operator()(DIR* directory) const { ::closedir(directory); }
@@ -72,37 +51,6 @@ std::string textualPath(std::string_view path) {
   return text;
 }
 
-/// The text before the first "*" must begin the name and the text after the last one must end it;
-/// each segment between stars is taken where it first fits, which never loses a match. Linear in
-/// the name for the library's one-star patterns.
-bool Wildcard::matches(std::string_view name) const {
-  if (firstStar_ == std::string_view::npos)
-    return pattern_.size() == name.size() && segmentMatchesAt(pattern_, name, 0);
-  const std::string_view head = pattern_.substr(0, firstStar_);
-  const std::string_view tail = pattern_.substr(lastStar_ + 1);
-  if (name.size() < head.size() + tail.size() || !segmentMatchesAt(head, name, 0) ||
-      !segmentMatchesAt(tail, name, name.size() - tail.size())) {
-    return false;
-  }
-  const std::string_view between = name.substr(0, name.size() - tail.size());
-  std::size_t at = head.size();
-  std::size_t segmentStart = firstStar_ + 1;
-  while (segmentStart < lastStar_) {
-    const std::size_t segmentEnd = pattern_.find('*', segmentStart);
-    const std::string_view segment = pattern_.substr(segmentStart, segmentEnd - segmentStart);
-    while (!segmentMatchesAt(segment, between, at)) {
-      if (++at > between.size()) return false;
-    }
-    at += segment.size();
-    segmentStart = segmentEnd + 1;
-  }
-  return true;
-}
-
-bool isPortableName(std::string_view name) {
-  return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-}
-
 std::string otherSpelling(std::string_view path) {
   const std::string_view separator = !path.empty() && path.back() == '/' ? "/" : "";
   const std::string_view bare = path.substr(0, path.size() - separator.size());
@@ -118,9 +66,9 @@ std::string otherSpelling(std::string_view path) {
     const dirent* entry = ::readdir(listing.get());
     if (entry == nullptr) break;
     const std::string_view candidate = entry->d_name;
+    if (!takesSpelling(candidate, found, name)) continue;
     if (candidate == name) return {};  // there after all (a dangling link, say): Windows would take it
-    if (!equalIgnoringCase(candidate, name) || !isPortableName(candidate)) continue;
-    if (found.empty() || precedesInNameOrder(candidate, found)) found = candidate;
+    found = candidate;
   }
   return found.empty() ? found : directory + found + std::string(separator);
 }

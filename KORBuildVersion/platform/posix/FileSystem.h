@@ -17,24 +17,6 @@ namespace korflowid::platform {
 ///   "kor/../patch_1.txt"  =>  "patch_1.txt"
 std::string textualPath(std::string_view path);
 
-/// A wildcard pattern, taken apart once to match many names: "*" any run of characters, "?" any
-/// one, letters without regard to ASCII case, everything else only itself.
-class Wildcard {
- public:
-  explicit Wildcard(std::string_view pattern)
-      : pattern_(pattern), firstStar_(pattern.find('*')), lastStar_(pattern.rfind('*')) {}
-  bool matches(std::string_view name) const;
-
- private:
-  std::string_view pattern_;
-  std::size_t firstStar_;  // npos when there is no star
-  std::size_t lastStar_;
-};
-
-/// Names with control characters cannot exist on Windows, where installation trees are made; here a
-/// line break in a name would let a file name forge a line of the report.
-bool isPortableName(std::string_view name);
-
 /// `path` (as textualPath gives it) with its last name spelled as Windows would take it when no entry
 /// has exactly that name: the first in name order of those spelled alike but for case. A trailing
 /// separator stays. Empty when the exact name exists, or no other spelling does.
