@@ -9,14 +9,11 @@
 
 namespace {
 
-std::string code(std::string_view text) {
-  return "`" + std::string(text) + "`";
-}
-
 TEST(Readme, MarkerAndReleaseTablesAreTheLibrarys) {
 #if !defined(KORFLOWID_README)
   GTEST_SKIP() << "README is read on the build machine only";
 #else
+  const auto code = [](std::string_view text) { return "`" + std::string(text) + "`"; };
   std::ostringstream readme;
   readme << std::ifstream(KORFLOWID_README).rdbuf();
 
