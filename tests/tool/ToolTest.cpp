@@ -47,11 +47,13 @@ std::string quoted(const std::string& text) {
 #endif
 }
 
-ToolRun runTool(const std::vector<std::string>& arguments) {
+/// Runs the tool with standard output and standard error to separate files, or with `oneStream`
+/// both to one, as `>file 2>&1` does.
+ToolRun runTool(const std::vector<std::string>& arguments, bool oneStream = false) {
   const TempTree scratch;
   std::string command = quoted(KORFLOWID_TOOL);
   for (const std::string& argument : arguments) command += " " + quoted(argument);
-  command += " >" + quoted(scratch.path() + "out") + " 2>" + quoted(scratch.path() + "err");
+  command += " >" + quoted(scratch.path() + "out") + (oneStream ? " 2>&1" : " 2>" + quoted(scratch.path() + "err"));
 #if defined(_WIN32)
   command = "\"" + command + "\"";  // cmd /c strips one pair of quotes around the whole line
 #endif
@@ -115,6 +117,7 @@ TEST(Tool, FieldsAndReportOfTheSample) {
       {{"--field", "release"}, "GQ.2.1\n"},
       {{"--field", "flow-code"}, "RJ\n"},
       {{"--field", "root"}, kSampleHome + "/../\n"},
+      {{"--field", "patches"}, "3\n12\n"},
       {{"--report"}, sampleReport()},  // byte for byte, CR LF kept
   };
   for (const auto& c : cases) {
@@ -253,10 +256,17 @@ TEST(Tool, JsonStaysValidForAnyBytes) {
 TEST(Tool, HelpNamesEveryFieldAndExitStatus) {
   const ToolRun run = runTool({"--help"});
   for (const char* expected : {"--home DIR", "--report", "--json", "kor-home", "abbreviated-flow-name", "update-name",
-                               "0  the flow", "1  bad usage", "2  KOR_HOME", "3  KOR_HOME"}) {
+                               "0  a flow directory", "1  bad usage", "2  KOR_HOME", "3  KOR_HOME"}) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected;
   }
   EXPECT_EQ(runTool({"--version"}).out.rfind("korflowid ", 0), 0u);
+  // README shows the help whole.
+  EXPECT_NE(readFile(KORFLOWID_EXAMPLES "/../README.md").find("```text\n" + run.out + "```\n"), std::string::npos);
+}
+
+TEST(Tool, HintsFollowTheSummaryInOneStream) {
+  const std::string out = runTool({"--home", KORFLOWID_EXAMPLES "/RJGQ.2.1"}, true).out;
+  EXPECT_LT(out.find("Patches "), out.find("korflowid: hint: "));
 }
 
 TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {

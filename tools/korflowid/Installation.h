@@ -38,6 +38,14 @@ inline constexpr std::array<ValueKind, 11> kValueKinds{{
 /// Index into kValueKinds, or kValueKinds.size() for an unknown key.
 std::size_t valueIndex(std::string_view key);
 
+/// The --field name and JSON key of the patch numbers, the one value that is a list.
+inline constexpr std::string_view kPatchesKey = "patches";
+
+/// Whether --field knows `key`.
+inline bool isField(std::string_view key) {
+  return valueIndex(key) < kValueKinds.size() || key == kPatchesKey;
+}
+
 struct Installation {
   Location location = Location::Found;
   std::array<std::optional<std::string>, kValueKinds.size()> values;  // nullopt: absent

@@ -46,6 +46,13 @@ void printSummary(const Installation& installation, std::FILE* out) {
 }
 
 void printValue(const Installation& installation, std::string_view key, std::FILE* out) {
+  if (key == kPatchesKey) {
+    for (const std::string& patch : installation.patches) {
+      write(patch, out);
+      write("\n", out);
+    }
+    return;
+  }
   if (const std::optional<std::string>& value = installation.value(key)) {
     write(*value, out);
     write("\n", out);
@@ -63,7 +70,7 @@ void printJson(const Installation& installation, int exitStatus, std::FILE* out)
     if (key == "flow") object["flow-value"] = installation.flowValue;
     if (key == "release") object["release-value"] = installation.releaseValue;
   }
-  object["patches"] = installation.patches;
+  object[std::string(kPatchesKey)] = installation.patches;
   object["report"] = installation.report;
   object["messages"] = installation.messages;
   object["hints"] = installation.hints;

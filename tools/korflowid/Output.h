@@ -11,7 +11,7 @@ namespace korflowid::tool {
 
 void printSummary(const Installation& installation, std::FILE* out);
 
-/// The value alone with a line feed, or nothing at all when it is absent.
+/// The value alone with a line feed, or nothing at all when it is absent; the patches one a line.
 void printValue(const Installation& installation, std::string_view key, std::FILE* out);
 
 /// One JSON object; bytes that are not UTF-8 become U+FFFD, so the output always parses.

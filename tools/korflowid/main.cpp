@@ -37,13 +37,15 @@ void printHelp() {
       "  --field NAME   print one value alone, or nothing when it is absent; NAME is one of\n"
       "                ");
   std::size_t column = 16;
-  for (const ValueKind& kind : kValueKinds) {
-    if (column + kind.key.size() > 80) {
+  const auto printKey = [&](std::string_view key) {
+    if (column + key.size() > 80) {
       std::printf("\n                ");
       column = 16;
     }
-    column += static_cast<std::size_t>(std::printf(" %.*s", static_cast<int>(kind.key.size()), kind.key.data()));
-  }
+    column += static_cast<std::size_t>(std::printf(" %.*s", static_cast<int>(key.size()), key.data()));
+  };
+  for (const ValueKind& kind : kValueKinds) printKey(kind.key);
+  printKey(kPatchesKey);
   std::printf(
       "\n"
       "  --json         print everything as one JSON object\n"
@@ -54,7 +56,7 @@ void printHelp() {
       "Hints on why a value is unknown or absent follow the summary there, or go into \"hints\" with --json.\n"
       "\n"
       "Exit status:\n"
-      "  0  the flow directory was found\n"
+      "  0  a flow directory name was worked out from KOR_HOME (the directory need not exist)\n"
       "  1  bad usage\n"
       "  2  KOR_HOME is not set\n"
       "  3  KOR_HOME cannot be reduced to a flow directory\n");
@@ -86,7 +88,7 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
     if (arg == "--home") {
       options.home = inlineValue;
     } else if (arg == "--field") {
-      if (valueIndex(*inlineValue) == kValueKinds.size()) return "unknown field '" + *inlineValue + "'";
+      if (!isField(*inlineValue)) return "unknown field '" + *inlineValue + "'";
       error = setMode(Mode::Field);
       options.field = *inlineValue;
     } else if (arg == "--report") {
@@ -155,6 +157,8 @@ int main(int argc, char** argv) {
     printValue(installation, options.field, stdout);
   } else {
     printSummary(installation, stdout);
+    // Whoever reads both streams through one pipe or file gets the hints after the summary.
+    std::fflush(stdout);
     printHints(installation, stderr);
   }
   return status;
