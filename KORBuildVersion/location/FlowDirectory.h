@@ -7,7 +7,8 @@
 
 namespace korflowid {
 
-/// The reduction works on a copy of the root of at most this many bytes, terminator included.
+/// The reduction works on a copy of the root of at most this many bytes, terminator included, in the
+/// library's own text: on Windows UTF-8, where a character beyond ASCII takes two to four bytes.
 inline constexpr std::size_t kRootBufferSize = 1024;
 
 enum class FlowDirectoryOutcome {
