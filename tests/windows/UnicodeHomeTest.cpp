@@ -126,7 +126,9 @@ TEST(UnicodeHome, DoubleByteCharacterEndingInBackslashSeparatesNothing) {
 }
 
 TEST(WideText, LongPathsReachTheFileSystemResolvedBehindThePrefix) {
-  using korflowid::platform::fileSystemPath;
+  const auto fileSystemPath = [](const std::string& path) {
+    return std::wstring(korflowid::platform::fileSystemPath(path).data());
+  };
   const std::string d(300, 'd');
   const std::wstring wd(300, L'd');
   EXPECT_EQ(fileSystemPath("Z:/i/RJGQ.2.1/kor/../patch_*.txt"), L"Z:/i/RJGQ.2.1/kor/../patch_*.txt");
@@ -143,7 +145,7 @@ TEST(WideText, LongPathsReachTheFileSystemResolvedBehindThePrefix) {
 
 TEST(WideText, EveryNameSurvivesTheLibrarysText) {
   using korflowid::platform::toUtf8;
-  using korflowid::platform::toWide;
+  const auto toWide = [](const std::string& text) { return std::wstring(korflowid::platform::toWide(text).data()); };
   const std::wstring names[] = {L"J\u00F6rg", L"\u5DE5\u5177", L"\U0001F600", L"lone \xD800 surrogate", L"\xDC00"};
   for (const std::wstring& name : names) EXPECT_EQ(toWide(toUtf8(name)), name);
   EXPECT_EQ(toUtf8(L"J\u00F6rg/\u5DE5"), "J\xC3\xB6rg/\xE5\xB7\xA5");

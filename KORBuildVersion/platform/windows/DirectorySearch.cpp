@@ -70,7 +70,7 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   FindData data{};
   // Forward slashes are fine here; the pattern's letters match without regard to case, as the
   // Windows file systems compare names, and the name comes back in its on-disk case.
-  const SearchHandle search(findFirst(fileSystemPath(directory_ + std::string(pattern)).c_str(), &data));
+  const SearchHandle search(findFirst(fileSystemPath(directory_ + std::string(pattern)).data(), &data));
   // An invalid search is no match, or no such directory.
   for (bool found = search.valid(); found && matches_.size() < enough; found = findNext(search.get(), &data) == 0) {
     Match& match = matches_.emplace_back();

@@ -62,7 +62,7 @@ class WideValue {
  private:
   static constexpr DWORD kLocalUnits = 1024;
   wchar_t local_[kLocalUnits];
-  std::wstring heap_;
+  WideText heap_;
   std::wstring_view text_;
   bool set_ = false;
   bool tooLong_ = false;

@@ -19,7 +19,7 @@ TextFile::~TextFile() {
 
 bool TextFile::open(const std::string& path) {
   // _SH_DENYNO: the installer or an editor may hold the file open while we read it.
-  fd_ = ::_wsopen(fileSystemPath(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT, _SH_DENYNO);
+  fd_ = ::_wsopen(fileSystemPath(path).data(), _O_RDONLY | _O_TEXT | _O_NOINHERIT, _SH_DENYNO);
   if (fd_ < 0) return false;
   // Directories already fail to open here; devices such as CON or NUL do not, and reading one could
   // block or never end.

@@ -156,10 +156,11 @@ std::size_t copyAsUtf8(std::wstring_view text, char* buffer, std::size_t size) {
   return writer.finish();
 }
 
-std::wstring toWide(std::string_view text) {
-  std::wstring out;
-  out.reserve(text.size());
-  forEachWidePiece(text, [&out](std::wstring_view piece) { out.append(piece); });
+WideText toWide(std::string_view text) {
+  WideText out;
+  out.reserve(text.size() + 1);
+  forEachWidePiece(text, [&out](std::wstring_view piece) { out.insert(out.end(), piece.begin(), piece.end()); });
+  out.push_back(L'\0');
   return out;
 }
 
@@ -183,20 +184,28 @@ std::size_t copyAsAnsi(std::string_view text, char* buffer, std::size_t size) {
   return writer.finish();
 }
 
-std::wstring fileSystemPath(std::string_view path) {
-  std::wstring wide = toWide(path);
+WideText fileSystemPath(std::string_view path) {
+  WideText wide = toWide(path);
+  const std::wstring_view text(wide.data(), wide.size() - 1);
   // MAX_PATH less the room a directory must leave for an 8.3 file name: the smaller of the limits.
   constexpr std::size_t kLimit = MAX_PATH - 12;
-  if (wide.size() < kLimit || startsWith(wide, L"\\\\?\\") || startsWith(wide, L"\\\\.\\")) return wide;
-  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (text.size() < kLimit || startsWith(text, L"\\\\?\\") || startsWith(text, L"\\\\.\\")) return wide;
+  const DWORD needed = ::GetFullPathNameW(wide.data(), 0, nullptr, nullptr);
   if (needed == 0) return wide;  // the call then fails as it would have anyway
-  std::wstring full(needed, L'\0');
-  const DWORD got = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  WideText full(needed);
+  const DWORD got = ::GetFullPathNameW(wide.data(), needed, full.data(), nullptr);
   if (got == 0 || got >= needed) return wide;
-  full.resize(got);
-  if (startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\")) return full;
-  if (startsWith(full, L"\\\\")) return L"\\\\?\\UNC" + full.substr(1);  // \\server\share\...
-  return L"\\\\?\\" + full;
+  std::wstring_view resolved(full.data(), got);
+  if (startsWith(resolved, L"\\\\?\\") || startsWith(resolved, L"\\\\.\\")) return full;
+  std::wstring_view prefix = L"\\\\?\\";
+  if (startsWith(resolved, L"\\\\")) {  // \\server\share\...
+    prefix = L"\\\\?\\UNC";
+    resolved.remove_prefix(1);
+  }
+  WideText verbatim(prefix.begin(), prefix.end());
+  verbatim.insert(verbatim.end(), resolved.begin(), resolved.end());
+  verbatim.push_back(L'\0');
+  return verbatim;
 }
 
 }  // namespace korflowid::platform

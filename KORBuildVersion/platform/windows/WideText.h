@@ -5,8 +5,13 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korflowid::platform {
+
+/// UTF-16 text ended by a zero unit, as the system's calls take it. Not std::wstring: with the C++
+/// runtime linked in statically, that brings every member of the wide string along, a sixth of the DLL.
+using WideText = std::vector<wchar_t>;
 
 /// UTF-16 as the library's own text, UTF-8. An unpaired surrogate, which Windows names may hold, is
 /// written as its own three bytes, so that toWide gives back the very name.
@@ -16,7 +21,7 @@ std::string toUtf8(std::wstring_view text);
 std::size_t copyAsUtf8(std::wstring_view text, char* buffer, std::size_t size);
 
 /// The library's text as UTF-16; a byte that starts no UTF-8 sequence becomes U+FFFD.
-std::wstring toWide(std::string_view text);
+WideText toWide(std::string_view text);
 
 /// UTF-16 in the process's ANSI code page, the text callers get. A character the page lacks becomes
 /// "?", never a look-alike that could name another file.
@@ -32,7 +37,7 @@ std::size_t copyAsAnsi(std::string_view text, char* buffer, std::size_t size);
 /// backslashes only, behind the "\\?\" prefix that lifts the limit: Windows takes such a path
 /// literally, so nothing may be left for it to resolve.
 ///   "Z:/i/<300 characters>/kor/../patch_*.txt"  =>  "\\?\Z:\i\<300 characters>\patch_*.txt"
-std::wstring fileSystemPath(std::string_view path);
+WideText fileSystemPath(std::string_view path);
 
 }  // namespace korflowid::platform
 
