@@ -48,8 +48,7 @@ struct Answers {
 
 Answers answersFor(const std::wstring& home) {
   const WideHome set(home);
-  char code[64] = {};
-  char root[2048] = {};
+  char code[64] = {}, root[2048] = {};
   KORFlowID(code, sizeof code - 1);
   getKORRoot(root, sizeof root - 1);
   return {KORFlowID(), code, root};
@@ -57,9 +56,8 @@ Answers answersFor(const std::wstring& home) {
 
 TEST(UnicodeHome, RunsUnderTheCodePageAskedFor) {
   const char* asked = std::getenv("KORFLOWID_CODE_PAGE");  // set by the second run
-  if (asked != nullptr && std::to_string(::GetACP()) != asked) {
-    GTEST_SKIP() << "code page " << asked << " is not in use (locale not installed?), but " << ::GetACP();
-  }
+  if (asked != nullptr && std::to_string(::GetACP()) != asked)
+    GTEST_SKIP() << "code page " << asked << " is not in use";
 }
 
 TEST(UnicodeHome, TreeBelowAnyNameIsReadAsItsAsciiCopy) {
@@ -94,21 +92,18 @@ TEST(UnicodeHome, TreeBelowAnyNameIsReadAsItsAsciiCopy) {
 }
 
 TEST(UnicodeHome, PatchNamesAreInTheCodePage) {
-  const struct {
-    unsigned int codePage;
-    std::string patches;
-  } cases[] = {
+  const std::pair<unsigned int, std::string> cases[] = {
       {1252, "Patch #3?\r\nPatch #12\xF6\r\n"},
       {932, "Patch #3\x8D\x48\r\nPatch #12?\r\n"},  // 工 is there; ö is not, nor its look-alike o
   };
-  for (const auto& c : cases) {
-    if (!underCodePage(c.codePage)) continue;
+  for (const auto& [codePage, patches] : cases) {
+    if (!underCodePage(codePage)) continue;
     const TempTree tree;
     const std::wstring base = fs::u8path(tree.path()).wstring();
     fs::create_directories(base + L"RJGQ.2.1/kor");
     std::ofstream(fs::path(base + L"RJGQ.2.1/patch_3\u5DE5.txt")).put('\n');
     std::ofstream(fs::path(base + L"RJGQ.2.1/patch_12\u00F6.txt")).put('\n');
-    EXPECT_EQ(answersFor(base + L"RJGQ.2.1/kor").report, "Patches installed in this flow:\r\n" + c.patches + "\r\n");
+    EXPECT_EQ(answersFor(base + L"RJGQ.2.1/kor").report, "Patches installed in this flow:\r\n" + patches + "\r\n");
   }
 }
 
@@ -137,10 +132,7 @@ TEST(WideText, LongPathsReachTheFileSystemResolvedBehindThePrefix) {
   EXPECT_EQ(fileSystemPath("Z:/i/" + d + "/kor/../InstallVersions/./x.txt"),
             L"\\\\?\\Z:\\i\\" + wd + L"\\InstallVersions\\x.txt");
   EXPECT_EQ(fileSystemPath("//server/share/" + d + "/p.txt"), L"\\\\?\\UNC\\server\\share\\" + wd + L"\\p.txt");
-  EXPECT_EQ(fileSystemPath("\\\\?\\Z:\\" + d + "\\..\\p.txt"), L"\\\\?\\Z:\\" + wd + L"\\..\\p.txt");  // as given
-  const std::wstring relative = fileSystemPath(d + "/a/../p.txt");
-  EXPECT_EQ(relative.rfind(L"\\\\?\\", 0), 0u) << "relative paths become absolute";
-  EXPECT_EQ(relative.substr(relative.size() - 307), L"\\" + wd + L"\\p.txt");
+  EXPECT_EQ(fileSystemPath(d + "/a/../p.txt").rfind(L"\\\\?\\", 0), 0u) << "a relative path becomes absolute";
 }
 
 TEST(WideText, EveryNameSurvivesTheLibrarysText) {
@@ -152,28 +144,25 @@ TEST(WideText, EveryNameSurvivesTheLibrarysText) {
   EXPECT_EQ(toWide("a\xFF\xC3(\xE0\x80\x80"), L"a\xFFFD\xFFFD(\xFFFD\xFFFD\xFFFD");  // no UTF-8: U+FFFD a byte
 }
 
-/// korflowid.exe run with a wide command line, its standard output read back.
-std::string runTool(const std::wstring& arguments, const TempTree& scratch) {
-  const std::wstring out = fs::u8path(scratch.path() + "out").wstring();
-  const std::wstring command =
-      L"\"\"" + fs::u8path(KORFLOWID_TOOL).wstring() + L"\" " + arguments + L" >\"" + out + L"\"\"";
-  EXPECT_EQ(::_wsystem(command.c_str()), 0);
-  std::ifstream in(fs::path(out), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(UnicodeHome, ToolTakesAndShowsEveryCharacter) {
   if (!underCodePage(1252)) GTEST_SKIP() << "needs code page 1252";
   const TempTree tree;
+  const auto runTool = [&tree](const std::wstring& arguments) {  // a wide command line; standard output back
+    const std::wstring out = fs::u8path(tree.path() + "out").wstring();
+    const std::wstring tool = fs::u8path(KORFLOWID_TOOL).wstring();
+    EXPECT_EQ(::_wsystem((L"\"\"" + tool + L"\" " + arguments + L" >\"" + out + L"\"\"").c_str()), 0);
+    std::ifstream in(fs::path(out), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
   const std::wstring home = fs::u8path(tree.path()).wstring() + L"\u5DE5\u5177/RJGQ.2.1/kor";
   const std::string utf8Home = tree.path() + "\xE5\xB7\xA5\xE5\x85\xB7/RJGQ.2.1/kor";
   copySample(fs::path(home).parent_path());
-  const std::string summary = runTool(L"--home \"" + home + L"\"", tree);
+  const std::string summary = runTool(L"--home \"" + home + L"\"");
   EXPECT_NE(summary.find("KOR_HOME               " + utf8Home + "\n"), std::string::npos) << summary;
   EXPECT_NE(summary.find("Install Id             20240611-RJ-004711\n"), std::string::npos) << summary;
 
   std::ofstream(fs::path(home).parent_path() / "InstallVersions/InstallVersion_1.txt") << "UPDATE Name: Fr\xFChjahr";
-  const nlohmann::json json = nlohmann::json::parse(runTool(L"--json --home \"" + home + L"\"", tree));
+  const nlohmann::json json = nlohmann::json::parse(runTool(L"--json --home \"" + home + L"\""));
   EXPECT_EQ(json["kor-home"], utf8Home);
   EXPECT_EQ(json["root"], tree.path() + "?\?/RJGQ.2.1/kor/../");  // as the library hands it out
   EXPECT_EQ(json["update-name"], "Fr\xC3\xBChjahr");              // decoded from code page 1252
