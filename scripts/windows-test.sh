@@ -37,6 +37,14 @@ export WINEPREFIX=$scratch/prefix HOME=$scratch/home
 export WINESERVER=$wineserver
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" WINEDEBUG=-all,err+module
 unset DISPLAY WAYLAND_DISPLAY
+# Wine turns the Linux environment into the Windows one through the locale: without an installed one,
+# non-ASCII text arrives garbled even in the wide environment. C.UTF-8 gives the ANSI code page 1252;
+# the tests for a double-byte code page run under ja_JP.UTF-8 (932), generated here where it can be.
+unset LC_ALL LC_CTYPE
+export LANG=C.UTF-8
+if ! locale -a 2>/dev/null | grep -qx 'ja_JP\.utf8' && command -v localedef >/dev/null; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || echo "could not generate ja_JP.UTF-8: code page 932 tests skip" >&2
+fi
 mkdir -p "$HOME" "$WINEPREFIX"
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true

@@ -8,6 +8,7 @@
 #include "flow/FlowTables.h"
 #include "location/FlowDirectory.h"
 #include "location/ModuleState.h"
+#include "platform/Environment.h"
 
 using korflowid::FlowDirectoryOutcome;
 using korflowid::moduleState;
@@ -78,10 +79,9 @@ unsigned int KORFlowID(char* buffer, unsigned int size) {
         break;
       }
     }
-    korflowid::copyToCallerBuffer(code, buffer, size);
     // The full length, also when the copy was cut, so that a result >= size tells the caller so.
-    // The code is shorter than the 1024-byte root it came from.
-    return static_cast<unsigned int>(code.size());
+    // The code is shorter than the 1024-byte root it came from, and callers' text is no longer.
+    return static_cast<unsigned int>(korflowid::platform::copyForCaller(code, buffer, size));
   } catch (...) {
     // Only the console message can throw, and only when the application made its stream do so.
     return fail(kRootNotReducible);

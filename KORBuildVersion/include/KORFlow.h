@@ -103,7 +103,8 @@ class KORFlow {
 /// Copies the installation root, KOR_HOME followed by "/../" with nothing normalised, into `buffer`
 /// (caller-buffer rule above) and returns the root's full length, so a result >= size means the copy
 /// was cut. KOR_HOME unset gives the empty root and 0. A null `buffer` or `size` 0 writes nothing,
-/// which lets a caller ask for the length first.
+/// which lets a caller ask for the length first. On Windows the root is in the process's ANSI code
+/// page, "?" standing for a character the page lacks; the library itself reads the tree KOR_HOME names.
 ///   KOR_HOME=D:\inst\RJGQ.2.1\kor  =>  "D:\inst\RJGQ.2.1\kor/../", 24
 KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned int size);
 

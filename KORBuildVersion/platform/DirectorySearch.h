@@ -38,7 +38,9 @@ class DirectorySearch {
   DirectorySearch& operator=(const DirectorySearch&) = delete;
 
   std::size_t size() const { return matches_.size(); }
-  /// The name of match `i`, as it is on disk, without any directory part.
+  /// The name of match `i`, as it is on disk, without any directory part, in callers' text (on
+  /// Windows the ANSI code page, where a character the page lacks is "?"). Opening goes by the name
+  /// itself, never by this text.
   const std::string& name(std::size_t i) const { return matches_[i].name; }
 
   /// Opens match `i` into `file`, with the rules of TextFile::open.
@@ -54,6 +56,9 @@ class DirectorySearch {
     std::int32_t creationTime = 0;
     bool creationTimeKnown = false;
     bool listedAsRegularFile = false;  // the listing itself said so, where it can
+#if defined(_WIN32)
+    std::string onDisk;  // the name in the library's own text, which opens the file
+#endif
   };
 
   void list(std::string_view pattern, std::size_t enough = SIZE_MAX);

@@ -1,14 +1,9 @@
-// Environment and console through the C and C++ runtimes, the same on every platform.
+// The console, through the C runtime, the same on every platform.
 #include "platform/Environment.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace korflowid::platform {
-
-const char* readEnvironment(const char* name) {
-  return std::getenv(name);
-}
 
 void printConsoleMessage(std::string_view message) {
   // The application's own printf output goes through the same C stdio stream, so the message lands

@@ -7,7 +7,9 @@
 
 namespace korflowid {
 
-/// A root of this many bytes or more cannot be reduced: the module reduces it on the stack.
+/// A root of this many bytes or more cannot be reduced: the module reduces it on the stack. The
+/// bytes are the library's own text: on Windows UTF-8, where a character beyond ASCII takes two to
+/// four bytes.
 inline constexpr std::size_t kRootBufferSize = 1024;
 
 struct RootReduction {

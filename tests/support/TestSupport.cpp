@@ -29,8 +29,8 @@ namespace {
 constexpr const char* kFreshChildVariable = "KORFLOWID_TEST_FRESH_CHILD";
 std::string gTestBinary;
 
-/// The file the library reaches under the same byte string. On Windows the library's C runtime
-/// calls read names in the ANSI code page, while std::filesystem would read them otherwise.
+/// The file the library reaches under the same byte string. On Windows a KOR_HOME set through the C
+/// runtime is taken in the ANSI code page, while std::filesystem would read the bytes otherwise.
 std::filesystem::path asLibraryPath(const std::string& bytes) {
 #if defined(_WIN32)
   const int size =

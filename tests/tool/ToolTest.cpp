@@ -246,11 +246,19 @@ TEST(Tool, JsonStaysValidForAnyBytes) {
   const ToolRun run = runTool({"--home", tree.path() + flowDirectory + "/kor", "--json"});
   EXPECT_EQ(run.status, 0);
   const nlohmann::json json = parsed(run.out);
+#if defined(_WIN32)
+  // The library's texts are in the ANSI code page there, 1252 in this suite, and are decoded from it;
+  // KOR_HOME is read as the characters it holds.
+  EXPECT_EQ(json["install-id"], "\xc3\xbf\xc3\xbe\xe2\x82\xac caf\xc3\xa9");
+  EXPECT_EQ(json["flow-id"], "Z\xc3\x83\xc2\xbcrich");
+  EXPECT_EQ(json["kor-home"], tree.path() + "RJ\xc3\xbfGQ.2.1/kor");
+#else
   const std::string replacement = "\xef\xbf\xbd";  // U+FFFD
   EXPECT_EQ(json["install-id"], replacement + replacement + replacement + " caf" + replacement);
   EXPECT_EQ(json["flow-id"], "Z\xc3\xbcrich");  // valid UTF-8 passes unchanged
-  EXPECT_EQ(json["update-name"], "\x01\t\"\\");
   EXPECT_EQ(json["kor-home"], tree.path() + "RJ" + replacement + "GQ.2.1/kor");
+#endif
+  EXPECT_EQ(json["update-name"], "\x01\t\"\\");
 }
 
 TEST(Tool, HelpNamesEveryFieldAndExitStatus) {

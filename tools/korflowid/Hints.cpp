@@ -32,7 +32,7 @@ std::vector<Entry> entriesOf(const fs::path& directory) {
   std::error_code error;
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
     Entry entry;
-    entry.name = it->path().filename().string();
+    entry.name = it->path().filename().u8string();
     std::error_code typeError;
     entry.directory = it->is_directory(typeError);
     if (it->is_regular_file(typeError)) {
@@ -86,7 +86,7 @@ TreeLook lookAt(const fs::path& root) {
   if (const Entry* versions = entryNamed(entries, kVersionDirectoryName); versions != nullptr && versions->directory) {
     look.versionDirectory = versions->name;
     const Wildcard versionFile(kVersionFilePattern);
-    for (const Entry& entry : entriesOf(root / versions->name)) {
+    for (const Entry& entry : entriesOf(root / fs::u8path(versions->name))) {
       if (!versionFile.matches(entry.name)) continue;
       ++look.versionFiles;
       look.versionBytes += entry.size;
@@ -118,9 +118,22 @@ std::string inQuotes(std::string_view text) {
   return "'" + std::string(text) + "'";
 }
 
+/// With a trailing separator, so it reads as a directory.
+std::string shownDirectory(const fs::path& root) {
+  std::string shown = root.generic_u8string();
+  if (shown.empty() || shown.back() != '/') shown += '/';
+  return shown;
+}
+
+/// The root as the library reads it: where the code page lacks a character of KOR_HOME, the root it
+/// hands out holds "?", but the tree it reads is the one KOR_HOME names.
+std::string rootText(const Installation& installation) {
+  return installation.value("kor-home").value_or("") + "/../";
+}
+
 void addFlowHints(const Installation& installation, std::vector<std::string>& hints) {
   if (installation.flowValue != 0 && installation.releaseValue != 0) return;
-  std::string root = installation.value("root").value_or("");
+  std::string root = rootText(installation);
   const RootReduction reduction = reduceRoot(root.data(), root.size());
   if (!reduction.reducible) return;
   const std::string name(reduction.name);
@@ -173,8 +186,8 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
   if (!installation.report.empty() && absentLabels.empty()) return;
 
   // "kor/.." goes from the text before the disk is asked, as Windows climbs out of KOR_HOME.
-  const fs::path root = fs::path(installation.value("root").value_or("")).lexically_normal();
-  const std::string shown = (root / "").generic_string();  // with a trailing separator: it reads as a directory
+  const fs::path root = fs::u8path(rootText(installation)).lexically_normal();
+  const std::string shown = shownDirectory(root);
   const TreeLook look = lookAt(root);
   const std::string noVersionText =
       (look.versionDirectory.empty()
@@ -227,7 +240,7 @@ std::vector<std::string> hintsFor(const Installation& installation) {
   if (installation.location != Location::Found) return hints;
   try {
     std::error_code error;
-    const fs::file_status home = fs::status(installation.value("kor-home").value_or(""), error);
+    const fs::file_status home = fs::status(fs::u8path(installation.value("kor-home").value_or("")), error);
     if (!fs::exists(home)) {
       hints.push_back("KOR_HOME names a directory that does not exist");
     } else if (!fs::is_directory(home)) {

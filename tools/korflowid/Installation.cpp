@@ -3,8 +3,6 @@
 
 #include <KORFlow.h>
 
-#include <cstdlib>
-
 #include "Console.h"
 #include "rules/RootReduction.h"
 
@@ -29,7 +27,7 @@ std::optional<std::string> lineFrom(LineGetter getter, std::string_view label) {
 }
 
 std::optional<std::string> installationRoot() {
-  if (std::getenv("KOR_HOME") == nullptr) return std::nullopt;
+  if (!environmentValue("KOR_HOME")) return std::nullopt;
   const unsigned int length = getKORRoot(nullptr, 0);
   std::string root(length, '\0');
   getKORRoot(root.data(), length);
@@ -95,7 +93,7 @@ Installation readInstallation() {
   Installation found;
   auto& values = found.values;
   const std::string captured = captureStandardOutput([&] {
-    if (const char* home = std::getenv("KOR_HOME")) values[valueIndex("kor-home")] = home;
+    values[valueIndex("kor-home")] = environmentValue("KOR_HOME");
     values[valueIndex("root")] = installationRoot();
     found.location = flowCode(values[valueIndex("flow-code")]);
     found.flowValue = KORFlow::GetFlowId();
@@ -119,6 +117,11 @@ Installation readInstallation() {
     }
     labelled("update-name", &KORFlow::GetUpdateName);
   });
+  // Everything but KOR_HOME, read above in full, came from the library.
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i] && i != valueIndex("kor-home")) values[i] = fromLibraryText(*values[i]);
+  }
+  found.report = fromLibraryText(found.report);
   found.messages = linesOf(captured);
   found.patches = patchesIn(found.report);
   return found;

@@ -4,11 +4,13 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "Console.h"
+
 namespace korflowid::tool {
 namespace {
 
 void write(std::string_view text, std::FILE* out) {
-  std::fwrite(text.data(), 1, text.size(), out);
+  writeText(text, out);
 }
 
 const char* locationName(Location location) {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Console.h"
 #include "Hints.h"
@@ -119,12 +120,10 @@ int exitStatusOf(Location location) {
   return kBadUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   Options options;
   if (const std::optional<std::string> error = parse(argc, argv, options)) {
-    std::fprintf(stderr, "korflowid: %s\nTry 'korflowid --help'.\n", error->c_str());
+    writeText("korflowid: " + *error + "\nTry 'korflowid --help'.\n", stderr);
     return kBadUsage;
   }
   if (options.mode == Mode::Help) {
@@ -152,7 +151,7 @@ int main(int argc, char** argv) {
   }
   printMessages(installation, stderr);
   if (options.mode == Mode::Report) {
-    std::fwrite(installation.report.data(), 1, installation.report.size(), stdout);
+    writeText(installation.report, stdout);
   } else if (options.mode == Mode::Field) {
     printValue(installation, options.field, stdout);
   } else {
@@ -163,3 +162,20 @@ int main(int argc, char** argv) {
   }
   return status;
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+// The wide command line holds every character of a path; the narrow one only those of the code page.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments = korflowid::tool::utf8Arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  return run(argc, pointers.data());
+}
+#else
+int main(int argc, char** argv) {
+  return run(argc, argv);
+}
+#endif

@@ -1,32 +1,35 @@
-// Directory search on Windows: the C runtime's _findfirst family, which reports creation times.
+// Directory search on Windows: the C runtime's _wfindfirst family, which reports creation times, on
+// wide paths, so that names in any script are listed and opened as they are.
 #include "platform/DirectorySearch.h"
 
 #include <io.h>
 
 #include <cstdint>
 
+#include "platform/windows/WideText.h"
+
 namespace korflowid::platform {
 namespace {
 
-// Creation times are 32-bit keys, as in the _finddata32_t record of _findfirst32. MinGW's C++
-// runtime is built for msvcrt.dll, which has no _findfirst32/_findnext32 (only the UCRT does): they
-// compile there but fail to link. The 64-bit variant exists in both runtimes, and narrowing its
+// Creation times are 32-bit keys, as in the _wfinddata32_t record of _wfindfirst32. MinGW's C++
+// runtime is built for msvcrt.dll, which has no _wfindfirst32/_wfindnext32 (only the UCRT does):
+// they compile there but fail to link. The 64-bit variant exists in both runtimes, and narrowing its
 // creation time to 32 bits gives the same key as the 32-bit record for every time it can hold.
 #if defined(_MSC_VER)
-using FindData = _finddata32_t;
-inline intptr_t findFirst(const char* pattern, FindData* data) {
-  return ::_findfirst32(pattern, data);
+using FindData = _wfinddata32_t;
+inline intptr_t findFirst(const wchar_t* pattern, FindData* data) {
+  return ::_wfindfirst32(pattern, data);
 }
 inline int findNext(intptr_t handle, FindData* data) {
-  return ::_findnext32(handle, data);
+  return ::_wfindnext32(handle, data);
 }
 #else
-using FindData = __finddata64_t;
-inline intptr_t findFirst(const char* pattern, FindData* data) {
-  return ::_findfirst64(pattern, data);
+using FindData = _wfinddata64_t;
+inline intptr_t findFirst(const wchar_t* pattern, FindData* data) {
+  return ::_wfindfirst64(pattern, data);
 }
 inline int findNext(intptr_t handle, FindData* data) {
-  return ::_findnext64(handle, data);
+  return ::_wfindnext64(handle, data);
 }
 #endif
 
@@ -49,8 +52,8 @@ class SearchHandle {
 
 }  // namespace
 
-// The C runtime resolves ".." in the text and the file system compares names without regard to
-// case, so paths and patterns go to it as they are.
+// The system resolves ".." in the text (fileSystemPath does so for long paths) and the file system
+// compares names without regard to case, so paths and patterns go to it as they are.
 DirectorySearch::DirectorySearch(const std::string& directory, std::string_view pattern, std::size_t enough)
     : directory_(directory) {
   list(pattern, enough);
@@ -67,11 +70,12 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   FindData data{};
   // Forward slashes are fine here; the pattern's letters match without regard to case, as the
   // Windows file systems compare names, and the name comes back in its on-disk case.
-  const SearchHandle search(findFirst((directory_ + std::string(pattern)).c_str(), &data));
+  const SearchHandle search(findFirst(fileSystemPath(directory_ + std::string(pattern)).data(), &data));
   // An invalid search is no match, or no such directory.
   for (bool found = search.valid(); found && matches_.size() < enough; found = findNext(search.get(), &data) == 0) {
     Match& match = matches_.emplace_back();
-    match.name = data.name;
+    match.onDisk = toUtf8(data.name);
+    match.name = toAnsi(data.name);
     match.creationTime = static_cast<std::int32_t>(data.time_create);
     match.creationTimeKnown = true;  // every match of this search carries it
   }
@@ -80,7 +84,7 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
 }
 
 bool DirectorySearch::open(std::size_t i, TextFile& file) {
-  return file.open(directory_ + matches_[i].name);
+  return file.open(directory_ + matches_[i].onDisk);
 }
 
 std::int32_t DirectorySearch::creationTime(std::size_t i) {

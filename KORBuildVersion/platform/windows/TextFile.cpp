@@ -1,4 +1,5 @@
 // Text files on Windows: the C runtime's own text mode turns CR LF into LF and stops at control-Z.
+// Paths are opened wide, so a name in any script opens the file it names.
 #include "platform/TextFile.h"
 
 #include <fcntl.h>
@@ -8,6 +9,8 @@
 
 #include <climits>
 
+#include "platform/windows/WideText.h"
+
 namespace korflowid::platform {
 
 TextFile::~TextFile() {
@@ -16,7 +19,7 @@ TextFile::~TextFile() {
 
 bool TextFile::open(const std::string& path) {
   // _SH_DENYNO: the installer or an editor may hold the file open while we read it.
-  fd_ = ::_sopen(path.c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT, _SH_DENYNO);
+  fd_ = ::_wsopen(fileSystemPath(path).data(), _O_RDONLY | _O_TEXT | _O_NOINHERIT, _SH_DENYNO);
   if (fd_ < 0) return false;
   // Directories already fail to open here; devices such as CON or NUL do not, and reading one could
   // block or never end.

@@ -1,0 +1,175 @@
+// Installations below names outside the ANSI code page and below long paths are read as an ASCII copy
+// is; callers' texts are in the code page, with "?" where it lacks a character, never a look-alike.
+// Rows run under the code page they name: 1252 (LANG=C.UTF-8) or 932 (ja_JP.UTF-8, a second run).
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// After windows.h, which they need.
+#include <KORFlow.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "platform/windows/WideText.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korflowid::test::TempTree;
+
+const fs::path kSample = fs::u8path(KORFLOWID_EXAMPLES "/RJGQ.2.1");
+
+/// Whether rows for `page` (0: any) run in this process. A run that asked for a code page it did not get
+/// runs nothing: its locale is missing, and without one Wine garbles non-ASCII text.
+bool underCodePage(unsigned int page) {
+  const char* asked = std::getenv("KORFLOWID_CODE_PAGE");
+  if (asked != nullptr && std::to_string(::GetACP()) != asked) return false;
+  return page == 0 || page == ::GetACP();
+}
+
+/// KOR_HOME in the process environment, where the library reads it, for the life of the object.
+struct WideHome {
+  explicit WideHome(const std::wstring& home) { ::SetEnvironmentVariableW(L"KOR_HOME", home.c_str()); }
+  ~WideHome() { ::SetEnvironmentVariableW(L"KOR_HOME", nullptr); }
+};
+
+void copySample(const fs::path& to, const std::string& installId = "") {
+  fs::create_directories(to);
+  fs::copy(kSample, to, fs::copy_options::recursive);
+  if (!installId.empty()) std::ofstream(to / "InstallVersions/InstallVersion_1.txt") << "Install Id: " << installId;
+}
+
+struct Answers {
+  std::string report, code, root;
+};
+
+Answers answersFor(const std::wstring& home) {
+  const WideHome set(home);
+  char code[64] = {}, root[2048] = {};
+  KORFlowID(code, sizeof code - 1);
+  getKORRoot(root, sizeof root - 1);
+  return {KORFlowID(), code, root};
+}
+
+TEST(UnicodeHome, RunsUnderTheCodePageAskedFor) {
+  const char* asked = std::getenv("KORFLOWID_CODE_PAGE");  // set by the second run
+  if (asked != nullptr && std::to_string(::GetACP()) != asked)
+    GTEST_SKIP() << "code page " << asked << " is not in use";
+}
+
+TEST(UnicodeHome, TreeBelowAnyNameIsReadAsItsAsciiCopy) {
+  const std::string d(150, 'd');
+  const std::string deep = d + "/" + d + "/" + d + "/" + d;  // the tree's paths reach about 700 characters
+  const struct {
+    unsigned int codePage;  // 0: any
+    std::wstring above;     // the folder that holds the flow directory
+    std::string rootAbove;  // that folder in the root callers get
+    std::wstring decoy;     // a folder beside it, spelled as a look-alike would, holding another installation
+  } cases[] = {
+      {1252, L"\u5DE5\u5177", "??", L""},    // 工具
+      {932, L"J\u00F6rg", "J?rg", L"Jorg"},  // best fit would make it Jorg
+      {932, L"\u8868", "\x95\x5C", L""},     // 表, whose second byte is a backslash's
+      {0, std::wstring(deep.begin(), deep.end()), deep, L""},
+  };
+  for (const auto& c : cases) {
+    if (!underCodePage(c.codePage)) continue;
+    SCOPED_TRACE(c.rootAbove);
+    const TempTree tree;
+    const std::wstring base = fs::u8path(tree.path()).wstring();
+    copySample(base + L"ascii/RJGQ.2.1");
+    copySample(base + c.above + L"/RJGQ.2.1");
+    if (!c.decoy.empty()) copySample(base + c.decoy + L"/RJGQ.2.1", "decoy");
+    const Answers ascii = answersFor(base + L"ascii/RJGQ.2.1/kor");
+    const Answers found = answersFor(base + c.above + L"/RJGQ.2.1/kor");
+    EXPECT_NE(ascii.report.find("Install Id: 20240611-RJ-004711"), std::string::npos) << ascii.report;
+    EXPECT_EQ(found.report, ascii.report);
+    EXPECT_EQ(found.code, "RJ");
+    EXPECT_EQ(found.root, tree.path() + c.rootAbove + "/RJGQ.2.1/kor/../");
+  }
+}
+
+TEST(UnicodeHome, PatchNamesAreInTheCodePage) {
+  const std::pair<unsigned int, std::string> cases[] = {
+      {1252, "Patch #3?\r\nPatch #12\xF6\r\n"},
+      {932, "Patch #3\x8D\x48\r\nPatch #12?\r\n"},  // 工 is there; ö is not, nor its look-alike o
+  };
+  for (const auto& [codePage, patches] : cases) {
+    if (!underCodePage(codePage)) continue;
+    const TempTree tree;
+    const std::wstring base = fs::u8path(tree.path()).wstring();
+    fs::create_directories(base + L"RJGQ.2.1/kor");
+    std::ofstream(fs::path(base + L"RJGQ.2.1/patch_3\u5DE5.txt")).put('\n');
+    std::ofstream(fs::path(base + L"RJGQ.2.1/patch_12\u00F6.txt")).put('\n');
+    EXPECT_EQ(answersFor(base + L"RJGQ.2.1/kor").report, "Patches installed in this flow:\r\n" + patches + "\r\n");
+  }
+}
+
+TEST(UnicodeHome, DoubleByteCharacterEndingInBackslashSeparatesNothing) {
+  if (!underCodePage(932)) GTEST_SKIP() << "needs code page 932";
+  korflowid::test::inFreshModule([] {
+    ASSERT_EQ(::GetACP(), 932u);
+    const WideHome set(L"C:\\inst\\\u8868RJGQ.2.1\\kor");  // 表 is 0x95 0x5C there
+    char code[8] = {};
+    EXPECT_EQ(KORFlowID(code, sizeof code), 2u);
+    EXPECT_STREQ(code, "RJ");
+    EXPECT_EQ(KORFlow::GetFlowId(), KORFlow::FlowRJ);
+    EXPECT_EQ(KORFlow::GetFlowVersionId(), KORFlow::VersionUnknown);  // "表GQ.2.1" is no release
+  });
+}
+
+TEST(WideText, LongPathsReachTheFileSystemResolvedBehindThePrefix) {
+  const auto fileSystemPath = [](const std::string& path) {
+    return std::wstring(korflowid::platform::fileSystemPath(path).data());
+  };
+  const std::string d(300, 'd');
+  const std::wstring wd(300, L'd');
+  EXPECT_EQ(fileSystemPath("Z:/i/RJGQ.2.1/kor/../patch_*.txt"), L"Z:/i/RJGQ.2.1/kor/../patch_*.txt");
+  EXPECT_EQ(fileSystemPath("Z:/" + std::string(244, 'x')), L"Z:/" + std::wstring(244, L'x'));  // 247 units
+  EXPECT_EQ(fileSystemPath("Z:/" + std::string(245, 'x')), L"\\\\?\\Z:\\" + std::wstring(245, L'x'));
+  EXPECT_EQ(fileSystemPath("Z:/i/" + d + "/kor/../InstallVersions/./x.txt"),
+            L"\\\\?\\Z:\\i\\" + wd + L"\\InstallVersions\\x.txt");
+  EXPECT_EQ(fileSystemPath("//server/share/" + d + "/p.txt"), L"\\\\?\\UNC\\server\\share\\" + wd + L"\\p.txt");
+  EXPECT_EQ(fileSystemPath(d + "/a/../p.txt").rfind(L"\\\\?\\", 0), 0u) << "a relative path becomes absolute";
+}
+
+TEST(WideText, EveryNameSurvivesTheLibrarysText) {
+  using korflowid::platform::toUtf8;
+  const auto toWide = [](const std::string& text) { return std::wstring(korflowid::platform::toWide(text).data()); };
+  const std::wstring names[] = {L"J\u00F6rg", L"\u5DE5\u5177", L"\U0001F600", L"lone \xD800 surrogate", L"\xDC00"};
+  for (const std::wstring& name : names) EXPECT_EQ(toWide(toUtf8(name)), name);
+  EXPECT_EQ(toUtf8(L"J\u00F6rg/\u5DE5"), "J\xC3\xB6rg/\xE5\xB7\xA5");
+  EXPECT_EQ(toWide("a\xFF\xC3(\xE0\x80\x80"), L"a\xFFFD\xFFFD(\xFFFD\xFFFD\xFFFD");  // no UTF-8: U+FFFD a byte
+}
+
+TEST(UnicodeHome, ToolTakesAndShowsEveryCharacter) {
+  if (!underCodePage(1252)) GTEST_SKIP() << "needs code page 1252";
+  const TempTree tree;
+  const auto runTool = [&tree](const std::wstring& arguments) {  // a wide command line; standard output back
+    const std::wstring out = fs::u8path(tree.path() + "out").wstring();
+    const std::wstring tool = fs::u8path(KORFLOWID_TOOL).wstring();
+    EXPECT_EQ(::_wsystem((L"\"\"" + tool + L"\" " + arguments + L" >\"" + out + L"\"\"").c_str()), 0);
+    std::ifstream in(fs::path(out), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::wstring home = fs::u8path(tree.path()).wstring() + L"\u5DE5\u5177/RJGQ.2.1/kor";
+  const std::string utf8Home = tree.path() + "\xE5\xB7\xA5\xE5\x85\xB7/RJGQ.2.1/kor";
+  copySample(fs::path(home).parent_path());
+  const std::string summary = runTool(L"--home \"" + home + L"\"");
+  EXPECT_NE(summary.find("KOR_HOME               " + utf8Home + "\n"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("Install Id             20240611-RJ-004711\n"), std::string::npos) << summary;
+
+  std::ofstream(fs::path(home).parent_path() / "InstallVersions/InstallVersion_1.txt") << "UPDATE Name: Fr\xFChjahr";
+  const nlohmann::json json = nlohmann::json::parse(runTool(L"--json --home \"" + home + L"\""));
+  EXPECT_EQ(json["kor-home"], utf8Home);
+  EXPECT_EQ(json["root"], tree.path() + "?\?/RJGQ.2.1/kor/../");  // as the library hands it out
+  EXPECT_EQ(json["update-name"], "Fr\xC3\xBChjahr");              // decoded from code page 1252
+}
+
+}  // namespace
