@@ -3,7 +3,8 @@
 
 Usage: ratio_table.py BENCH.json [--time real|cpu]
 
-Takes the median of the repetitions (--benchmark_repetitions=N). Names are "<series>/library/<size>"
+Takes the median of the repetitions (--benchmark_repetitions=N); the spread beside the library figure is
+the coefficient of variation of its repetitions. Names are "<series>/library/<size>"
 and "<series>/floor/<size>"; a benchmark without a floor is listed alone.
 """
 
@@ -43,6 +44,12 @@ def medians(benchmarks, time_key):
             continue
         result[b["run_name"]] = b[time_key] * UNIT_TO_NS[b.get("time_unit", "ns")]
     return result
+
+
+def spreads(benchmarks, time_key):
+    """run_name -> coefficient of variation of the repetitions (stddev / mean), as a fraction."""
+    return {b["run_name"]: b[time_key] for b in benchmarks
+            if b.get("run_type") == "aggregate" and b.get("aggregate_name") == "cv"}
 
 
 def allocations(benchmarks):
@@ -88,16 +95,20 @@ def main():
     # CPU time beside: on a shared machine it shifts less with the other load than wall-clock time.
     cpu_times = medians(data["benchmarks"], "cpu_time")
     allocs = allocations(data["benchmarks"])
+    cvs = spreads(data["benchmarks"], args.time + "_time")
 
     rows = {}  # (series, size) -> {"library": ns, "floor": ns}
     cpu_rows = {}
     alloc_rows = {}  # (series, size) -> allocations per call of the library
+    spread_rows = {}  # (series, size) -> coefficient of variation of the library's repetitions
     for run_name, ns in times.items():
         series, role, size = split(run_name)
         rows.setdefault((series, size), {})[role or "library"] = ns
         cpu_rows.setdefault((series, size), {})[role or "library"] = cpu_times.get(run_name)
         if (role or "library") == "library" and run_name in allocs:
             alloc_rows[(series, size)] = allocs[run_name]
+        if (role or "library") == "library" and run_name in cvs:
+            spread_rows[(series, size)] = cvs[run_name]
 
     context = data.get("context", {})
     load = context.get("load_avg")
@@ -106,8 +117,8 @@ def main():
           f"{context.get('mhz_per_cpu', '?')} MHz" + (f"; load average {', '.join(f'{x:.2f}' for x in load)}"
                                                       if load else "") + ".")
     print()
-    print("| What | Size | Library | Floor | Library/floor | Same in CPU time | Allocations per call |")
-    print("|---|---:|---:|---:|---:|---:|---:|")
+    print("| What | Size | Library | Spread | Floor | Library/floor | Same in CPU time | Allocations per call |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|")
     # Random interleaving scatters the runs; list them by series, then by size.
     def order(key):
         series, size = key
@@ -119,7 +130,9 @@ def main():
             library, floor = pair.get("library"), pair.get("floor")
             cells.append(f"{library / floor:.2f}" if library and floor else "—")
         alloc = alloc_rows.get((series, size))
+        spread = spread_rows.get((series, size))
         print(f"| {SERIES.get(series, series)} | {size_text(size)} | {show(figures.get('library'))} | "
+              f"{f'{spread:.0%}' if spread is not None else '—'} | "
               f"{show(figures.get('floor')) if 'floor' in figures else '—'} | {cells[0]} | {cells[1]} | "
               f"{f'{alloc:g}' if alloc is not None else '—'} |")
 

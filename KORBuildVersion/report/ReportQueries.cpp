@@ -36,12 +36,11 @@ IndexedReport indexReport(std::string_view text) {
 
 namespace {
 
-/// Gives `answer` the report: the cached one, or, while none is cached, one assembled now, which is
-/// cached when it is non-empty. A call that loses the race to fill the cache answers from the report
-/// it assembled itself; one that runs out of memory, from the empty report.
+/// Gives `answer` a report assembled now, which is cached when it is non-empty. A call that loses the
+/// race to fill the cache answers from the report it assembled itself; one that runs out of memory,
+/// from the empty report.
 template <typename Answer>
-char* answerFromReport(Answer&& answer) noexcept {
-  if (const IndexedReport* cached = moduleState.reportCache.published()) return answer(*cached);
+char* answerFromFreshReport(Answer& answer) noexcept {
   std::string text;
   try {
     text = deliverReport();
@@ -53,6 +52,14 @@ char* answerFromReport(Answer&& answer) noexcept {
     if (const IndexedReport* cached = moduleState.reportCache.publish(text, own)) return answer(*cached);
   }
   return answer(own);
+}
+
+/// Gives `answer` the cached report, or while there is none, a fresh one. The cached road is apart
+/// from the other, so that it stays a load and a copy.
+template <typename Answer>
+char* answerFromReport(Answer&& answer) noexcept {
+  if (const IndexedReport* cached = moduleState.reportCache.published()) return answer(*cached);
+  return answerFromFreshReport(answer);
 }
 
 char* copyLine(std::string_view report, const ReportLine& line, char* buffer, unsigned int size) {
