@@ -34,9 +34,10 @@ class FlowVersionText {
 /// Where the line of a label stands in a report: from the label's first occurrence up to the next
 /// carriage return after the label, or to the end of the report.
 struct ReportLine {
-  std::size_t begin = std::string_view::npos;  // npos: the label does not occur
-  std::size_t length = 0;                      // up to the line's end or its first zero byte
-  bool endsBeforeZero = false;                 // a zero byte cut it: a copy stops there, without "\n"
+  bool found = false;           // whether the label occurs at all
+  bool endsBeforeZero = false;  // a zero byte cut the line: a copy stops there, without "\n"
+  std::size_t begin = 0;
+  std::size_t length = 0;  // up to the line's end or its first zero byte
 };
 
 /// A report with the lines of the five labels, found once, so that a query costs a copy whatever
@@ -90,7 +91,8 @@ struct ModuleState {
   ReportCache reportCache;
 };
 
-/// Lives for the life of the module, with nothing to run when it goes.
+/// Lives for the life of the module, with nothing to run when it goes. Every member starts as zero
+/// bytes, so the 40 KB of buffers take room in memory only, not in the module's file.
 extern ModuleState moduleState;
 
 }  // namespace korflowid

@@ -20,6 +20,7 @@ ReportLine findReportLine(std::string_view report, std::string_view label) {
   std::size_t end = report.find('\r', begin + label.size());
   if (end == std::string_view::npos) end = report.size();
   const std::size_t zero = report.substr(begin, end - begin).find('\0');
+  line.found = true;
   line.begin = begin;
   line.length = zero == std::string_view::npos ? end - begin : zero;
   line.endsBeforeZero = zero != std::string_view::npos;
@@ -64,7 +65,7 @@ char* answerFromReport(Answer&& answer) noexcept {
 
 char* copyLine(std::string_view report, const ReportLine& line, char* buffer, unsigned int size) {
   buffer[0] = '\0';
-  if (line.begin == std::string_view::npos) return buffer;
+  if (!line.found) return buffer;
   copyPiecesToCallerBuffer(report.substr(line.begin, line.length), line.endsBeforeZero ? "" : "\n", buffer, size);
   return buffer;
 }
