@@ -115,10 +115,12 @@ KORFLOWID_API unsigned int getKORRoot(char* buffer, unsigned int size);
 ///   KOR_HOME=D:\inst\KORGQ.1\kor  =>  "KW", 2
 KORFLOWID_API unsigned int KORFlowID(char* buffer, unsigned int size);
 
-/// Assembles the installation report afresh and returns the calling thread's report buffer: the
-/// same address on every call from that thread, overwritten by its next call, released when the
-/// thread ends, never null. The text is empty when KOR_HOME is unset, when the tree holds nothing to
-/// report, when the report would reach 20000 bytes, or when memory for it cannot be had.
+/// Assembles the installation report afresh and returns the module's report buffer: the same
+/// address on every call from every thread, for the life of the module, never null. A call rewrites
+/// the buffer in place only when its report differs from the text there, so while the installation
+/// stays as it is, a text handed out never changes; reading it while the installation changes needs
+/// the caller to serialise with other calls. The text is empty when KOR_HOME is unset, when the tree
+/// holds nothing to report, when the report would reach 20000 bytes, or when memory for it cannot be had.
 KORFLOWID_API char* KORFlowID();
 
 #endif  // KORFLOWID_KORFLOW_H
