@@ -1,9 +1,6 @@
 // Installations below names outside the ANSI code page and below long paths are read as an ASCII copy
 // is; callers' texts are in the code page, with "?" where it lacks a character, never a look-alike.
 // Rows run under the code page they name: 1252 (LANG=C.UTF-8) or 932 (ja_JP.UTF-8, a second run).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 // After windows.h, which they need.
 #include <KORFlow.h>

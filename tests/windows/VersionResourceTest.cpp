@@ -1,8 +1,5 @@
 // The version resource of the DLL and the tool, read back through the version API as installers and
 // the file properties dialog read it.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <gtest/gtest.h>

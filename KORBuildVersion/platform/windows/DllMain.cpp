@@ -1,10 +1,4 @@
 // The module's load notification: the library has no per-thread work, so it asks for none.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 // extern "C": the runtime's DLL entry point calls DllMain by its C name; a C++-mangled one would be

@@ -3,12 +3,6 @@
 // built with another runtime sets; GetEnvironmentVariableW sees the process's one environment.
 #include "platform/Environment.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cstring>

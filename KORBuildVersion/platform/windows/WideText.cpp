@@ -2,12 +2,6 @@
 // unpaired surrogate into U+FFFD, and a name that does not survive the round trip names another file.
 #include "platform/windows/WideText.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <algorithm>
