@@ -30,7 +30,7 @@ struct FileFacts {
   std::uint64_t size = 0;         // in bytes; 0 also where unknown
 };
 
-/// The facts of `name` relative to the directory descriptor `directory`, as fstatat takes them
+/// The facts of `name` relative to the directory descriptor `directory`, as statx takes them
 /// (flags AT_EMPTY_PATH with "" for an open file, AT_SYMLINK_NOFOLLOW for a directory entry itself).
 bool factsAt(int directory, const char* name, int flags, FileFacts& facts);
 
