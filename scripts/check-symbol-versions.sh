@@ -22,7 +22,7 @@ newer() { [ "$1" != "$2" ] && [ "$(printf '%s\n%s\n' "$1" "$2" | sort -V | tail 
 
 failed=0
 for file in "$@"; do
-  if [ ! -f "$file" ] || [ "$(head -c 4 "$file" | od -An -c | tr -d ' ')" != '177ELF' ]; then
+  if [ ! -f "$file" ] || [ "$(od -An -tx1 -N4 "$file" | tr -d ' ')" != 7f454c46 ]; then
     echo "check-symbol-versions: $file is not an ELF file" >&2
     exit 2
   fi

@@ -47,7 +47,7 @@ unpacked=$work/$top
 # Its library and tool load on RHEL 8 and every newer Linux: no symbol version or library beyond.
 elf_files() {  # every ELF file below a directory, symbolic links left out
   local file
-  while IFS= read -r -d '' file; do [ "$(head -c 4 "$file" | tail -c 3)" = ELF ] && echo "$file"; done \
+  while IFS= read -r -d '' file; do [ "$(od -An -tx1 -N4 "$file" | tr -d ' ')" = 7f454c46 ] && echo "$file"; done \
     < <(find "$1" -type f -print0) | LC_ALL=C sort
 }
 mapfile -t binaries < <(elf_files "$unpacked")
