@@ -59,7 +59,9 @@ if [ "$windows" = 1 ]; then
   exit 0
 fi
 
-command -v abidw >/dev/null && command -v abidiff >/dev/null || fail "needs abidw and abidiff (abigail-tools)"
+if ! command -v abidw >/dev/null || ! command -v abidiff >/dev/null; then
+  fail "needs abidw and abidiff (abigail-tools)"
+fi
 library=$(readlink -f "$build/KORBuildVersion/libKORFlowID.so")
 [ -f "$library" ] || fail "no libKORFlowID.so in $build/KORBuildVersion"
 soname=$(objdump -p "$library" | sed -n 's/^ *SONAME *//p')
@@ -72,7 +74,8 @@ source=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
 # and nothing that moves with a comment, a checkout's path or the order types were met in.
 abidw --headers-dir "$source/KORBuildVersion/include" --drop-private-types --exported-interfaces-only \
   --no-show-locs --no-comp-dir-path --no-corpus-path --no-elf-needed --no-parameter-names \
-  --type-id-style hash "$library" | sed "s|path='$source/|path='|" >"$work/current.abi"
+  --type-id-style hash "$library" >"$work/raw.abi" || fail "abidw cannot read $library"
+sed "s|path='$source/|path='|" "$work/raw.abi" >"$work/current.abi"
 grep -q "<class-decl name='KORFlow'" "$work/current.abi" ||
   fail "$library has no type information: build it with debug information (RelWithDebInfo or Debug)"
 
@@ -85,7 +88,9 @@ if [ "$update" = 1 ]; then
   exit 0
 fi
 if [ ! -f "$baseline" ]; then
-  fail "no $baseline: a new SONAME starts a new baseline; write it with --update ($(ls abi/*.abi 2>/dev/null | tr '\n' ' '))"
+  held=$(find abi -maxdepth 1 -name '*.abi' -printf '%f ' 2>/dev/null || true)
+  held=${held% }
+  fail "no $baseline (abi/ holds: ${held:-nothing}); a new SONAME starts a new baseline: write it with --update"
 fi
 
 status=0
@@ -103,8 +108,9 @@ fi
 if [ $((status & 4)) -ne 0 ]; then
   breaking=$(grep -E '[1-9][0-9]* (Removed|Changed)' "$work/report" || true)
   [ -z "$breaking" ] || fail "$library breaks callers of $baseline: $breaking"
-  grep -qE 'summary: .*[1-9][0-9]* Added' "$work/report" && ! grep -q 'SONAME' "$work/report" ||
+  if ! grep -qE 'summary: .*[1-9][0-9]* Added' "$work/report" || grep -q 'SONAME' "$work/report"; then
     fail "$library differs from $baseline by more than additions"
+  fi
   echo "abi-baseline: $library adds to $baseline (compatible, allowed)"
   echo "abi-baseline: once released, record the additions with: scripts/abi-baseline.sh --update"
   exit 0
