@@ -14,7 +14,6 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "report/InstallTree.h"
@@ -75,9 +74,6 @@ int statx(int directory, const char* path, int flags, unsigned int mask, struct 
 
 namespace {
 
-using korflowid::test::inFreshModule;
-using korflowid::test::ScopedEnvironment;
-
 const char* const kReport =
     "Install Id: 4711\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\n"
     "Patches installed in this flow:\r\nPatch #3\r\n\r\n";
@@ -119,38 +115,24 @@ void PrintTo(const ErrorCase& c, std::ostream* out) {
 class IoFault : public ::testing::TestWithParam<std::tuple<IoCase, ErrorCase>> {};
 
 /// In a fresh process per n, the export with its n-th file-system call failing, then again with none
-/// failing; the path ends at the first n that the export no longer reaches. The tree holds two version
-/// files, so the fallback file's older id may never show.
+/// failing. The tree holds two version files, so the fallback file's older id may never show.
 TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
   const auto& [c, error] = GetParam();
-  if (const char* failAt = std::getenv("KORFLOWID_TEST_FAIL_AT")) {
-    return inFreshModule([&, &c = c, &error = error] {
-      korflowid::test::InstallTree tree;
-      tree.version("1", "Install Id: 4711\nFlow Id: 3\n");
-      tree.version("2", "UPDATE Name: U2\n");
-      tree.write("InstallVersion.txt", std::string("Install Id: ") + kOlderInstall + "\n");
-      tree.write("patch_3.txt", "");
-      faultError = error.error;
-      calls = 0;
-      failing = std::strtoul(failAt, nullptr, 10);
-      const std::string first = c.answer();
-      failing = 0;
-      if (reached) std::ofstream(std::getenv("KORFLOWID_TEST_NOTE")) << "reached";
-      EXPECT_EQ(first.find(kOlderInstall), std::string::npos) << "call " << failAt << ": " << first;
-      EXPECT_EQ(c.answer(), c.whole) << "nothing of the fault stays behind, call " << failAt;
-    });
-  }
-  const korflowid::test::TempTree notes;
-  const std::string note = notes.path() + "note";
-  const ScopedEnvironment noteVariable("KORFLOWID_TEST_NOTE", note);
-  std::size_t n = 0;
-  do {
-    ASSERT_LT(++n, 500u) << "the path never ends";
-    std::remove(note.c_str());
-    const ScopedEnvironment failAt("KORFLOWID_TEST_FAIL_AT", std::to_string(n));
-    inFreshModule([] {});
-  } while (std::ifstream(note));
-  EXPECT_GT(n, 5u) << "no fault was injected";
+  const std::size_t length = korflowid::test::atEveryFault([&, &c = c, &error = error](std::size_t n) {
+    korflowid::test::InstallTree tree;
+    tree.version("1", "Install Id: 4711\nFlow Id: 3\n");
+    tree.version("2", "UPDATE Name: U2\n");
+    tree.write("InstallVersion.txt", std::string("Install Id: ") + kOlderInstall + "\n");
+    tree.write("patch_3.txt", "");
+    faultError = error.error;
+    failing = n;
+    const std::string first = c.answer();
+    failing = 0;
+    EXPECT_EQ(first.find(kOlderInstall), std::string::npos) << "call " << n << ": " << first;
+    EXPECT_EQ(c.answer(), c.whole) << "nothing of the fault stays behind, call " << n;
+    return reached.load();
+  });
+  EXPECT_NE(length, 1u) << "no fault was injected";
 }
 
 const IoCase kIoCases[] = {
