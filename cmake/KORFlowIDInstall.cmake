@@ -25,8 +25,8 @@ install(FILES ${PROJECT_BINARY_DIR}/KORFlowIDConfig.cmake ${PROJECT_BINARY_DIR}/
 # The .pc file finds its prefix from where it lies (pkg-config's pcfiledir), so that an installed tree
 # moved or unpacked elsewhere still works; directories given as absolute paths stay absolute rather
 # than being joined to it, and an absolute pkgconfig directory names the configured prefix. RPM
-# packages name it too, as their distributions' .pc files do: a prefix found from pcfiledir would take
-# a sysroot in twice when pkg-config adds PKG_CONFIG_SYSROOT_DIR to the flags.
+# packages name it too, as the distributions' own .pc files do, so that its variables read like theirs
+# (prefix=/usr, libdir=${prefix}/lib64); a package is only installed where it was built for.
 if(IS_ABSOLUTE "${KORFLOWID_PC_DIR}" OR KORFLOWID_RPM_LAYOUT)
   set(KORFLOWID_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 else()
