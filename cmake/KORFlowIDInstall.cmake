@@ -25,8 +25,8 @@ install(FILES ${PROJECT_BINARY_DIR}/KORFlowIDConfig.cmake ${PROJECT_BINARY_DIR}/
 # The .pc file finds its prefix from where it lies (pkg-config's pcfiledir), so that an installed tree
 # moved or unpacked elsewhere still works; directories given as absolute paths stay absolute rather
 # than being joined to it, and an absolute pkgconfig directory names the configured prefix. RPM
-# packages name it too, as the distributions' own .pc files do, so that its variables read like theirs
-# (prefix=/usr, libdir=${prefix}/lib64); a package is only installed where it was built for.
+# packages never move: their prefix is written out, so that pkg-config recognises /usr/include and
+# /usr/lib64 as the system's and prints no -I or -L for them.
 if(IS_ABSOLUTE "${KORFLOWID_PC_DIR}" OR KORFLOWID_RPM_LAYOUT)
   set(KORFLOWID_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 else()

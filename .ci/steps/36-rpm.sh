@@ -49,7 +49,7 @@ for package in "${packages[@]}"; do
   files=$(rpm -qpl "$rpm" | grep -v '^/usr/lib/\.build-id' | LC_ALL=C sort)
   [ "$files" = "${listings[$package]}" ] || { printf 'expected:\n%s\n' "${listings[$package]}"; exit 1; }
   requires=$(rpm -qp --requires "$rpm")
-  echo "  Requires:" $requires
+  echo "  Requires: $(echo "$requires" | tr "\n" " ")"
   scripts=$(rpm -qp --scripts "$rpm")
   echo "  scriptlets: ${scripts:-none}"
   [ "$scripts" = "${scriptlets[$package]}" ] || { printf 'expected:\n%s\n' "${scriptlets[$package]}"; exit 1; }
