@@ -23,7 +23,7 @@ KORFlow::FlowId identifyFlow() {
   // A failed call leaves the flow version text as it was.
   if (directory.outcome != FlowDirectoryOutcome::Found) return moduleState.flowId.load(std::memory_order_acquire);
 
-  const std::lock_guard<SpinLock> lock(moduleState.flowLock);
+  const std::lock_guard<platform::Lock> lock(moduleState.flowLock);
   // Another thread may have found the flow meanwhile; its flow version text is final.
   const KORFlow::FlowId known = moduleState.flowId.load(std::memory_order_relaxed);
   if (known != KORFlow::FlowUnknown) return known;

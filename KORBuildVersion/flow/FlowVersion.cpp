@@ -18,7 +18,7 @@ KORFlow::FlowVersionId compareRelease() {
   if (moduleState.flowId.load(std::memory_order_acquire) != KORFlow::FlowUnknown) return moduleState.releaseOfFlow;
   KORFlow::GetFlowId();
   if (moduleState.flowId.load(std::memory_order_acquire) != KORFlow::FlowUnknown) return moduleState.releaseOfFlow;
-  const std::lock_guard<SpinLock> lock(moduleState.flowLock);
+  const std::lock_guard<platform::Lock> lock(moduleState.flowLock);
   return releaseOf(moduleState.flowVersionText.view());
 }
 

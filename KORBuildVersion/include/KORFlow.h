@@ -8,9 +8,10 @@
 // no terminating zero when the text has `size` bytes or more.
 //
 // Threading: every function may be called from any number of threads at once. Cached values are
-// published once and then read without a lock; KORFlowID() gives each calling thread a buffer of its
-// own. Serialising the calls is still the simplest way to see one consistent installation: a tree or
-// KOR_HOME that changes while threads ask may give them different answers.
+// published once and then read without a lock. KORFlowID() hands every thread the same report buffer,
+// which no other function writes. Serialising the calls is still the simplest way to see one
+// consistent installation: a tree or KOR_HOME that changes while threads ask may give them different
+// answers.
 #ifndef KORFLOWID_KORFLOW_H
 #define KORFLOWID_KORFLOW_H
 
@@ -81,7 +82,9 @@ class KORFlow {
 
   /// Copies the whole installation report into `buffer` (caller-buffer rule above) and returns
   /// `buffer`; null when `buffer` is null. The report is read once per process, as soon as it is
-  /// non-empty, and served from memory afterwards.
+  /// non-empty and every file of it could be read, and served from memory afterwards. A report read
+  /// while a file or directory could not be (a file held by an installer, no descriptor left) answers
+  /// that call only: the next one reads afresh.
   KORFLOWID_API static char* GetVersionText(char* buffer, unsigned int size);
 
   /// Each copies the report line that begins with its label, ended by a single "\n" instead of the

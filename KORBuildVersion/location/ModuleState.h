@@ -13,8 +13,8 @@
 #include <iterator>
 #include <string_view>
 
-#include "common/SpinLock.h"
 #include "location/FlowDirectory.h"
+#include "platform/Lock.h"
 #include "rules/ReportLayout.h"
 
 namespace korflowid {
@@ -79,7 +79,7 @@ struct ModuleState {
   /// Rewritten by every KORFlow::GetFlowVersionId call.
   std::atomic<KORFlow::FlowVersionId> flowVersionId{KORFlow::VersionUnknown};
   /// Guards flowVersionText, which every identification rewrites while flowId is 0.
-  SpinLock flowLock;
+  platform::Lock flowLock;
   /// Written by KORFlow::GetFlowId; final once flowId is non-zero.
   FlowVersionText flowVersionText;
 
@@ -87,7 +87,7 @@ struct ModuleState {
   /// earlier call, on any thread, shows the newest report. Written only under reportBufferLock;
   /// aligned like the cached text, for callers' copies of it.
   alignas(64) char reportBuffer[kReportBufferSize] = {};
-  SpinLock reportBufferLock;
+  platform::Lock reportBufferLock;
   ReportCache reportCache;
 };
 

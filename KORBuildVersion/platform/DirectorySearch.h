@@ -25,8 +25,9 @@ namespace korflowid::platform {
 class DirectorySearch {
  public:
   /// Lists `directory` (a path used as a prefix, normally ending in a separator). A missing
-  /// directory, or one that cannot be read, gives no matches. The listing stops at `enough`
-  /// matches: a caller that can use no more says so, and a huge directory is not read to its end.
+  /// directory gives no matches; one that cannot be read gives what was listed and failed(). The
+  /// listing stops at `enough` matches: a caller that can use no more says so, and a huge directory
+  /// is not read to its end.
   DirectorySearch(const std::string& directory, std::string_view pattern, std::size_t enough = SIZE_MAX);
 
   /// Lists the subdirectory `name` of `directory`. Where no entry has exactly that name, one spelled
@@ -46,14 +47,20 @@ class DirectorySearch {
   /// Opens match `i` into `file`, with the rules of TextFile::open.
   bool open(std::size_t i, TextFile& file);
 
-  /// The creation time of match `i` as a signed 32-bit count of seconds, smaller for older files;
-  /// 0 when it is gone.
-  std::int32_t creationTime(std::size_t i);
+  /// The creation time of match `i` in seconds, smaller for older files; 0 when it is gone. A time
+  /// that could not be had for another reason is 0 as well, and makes failed() true.
+  std::int64_t creationTime(std::size_t i);
+
+  /// Whether something other than absence kept the listing whole, or a match's creation time, from
+  /// being had: no memory or descriptors, permission denied, an I/O error. The matches may then miss
+  /// files that exist, which no caller may take for their absence. Absence is only "not found": no
+  /// such directory, no directory on the way there, or no match.
+  bool failed() const { return failed_; }
 
  private:
   struct Match {
     std::string name;
-    std::int32_t creationTime = 0;
+    std::int64_t creationTime = 0;
     bool creationTimeKnown = false;
     bool listedAsRegularFile = false;  // the listing itself said so, where it can
 #if defined(_WIN32)
@@ -76,6 +83,7 @@ class DirectorySearch {
   std::vector<Match> matches_;
   std::string directory_;  // where matches are opened by path
   Handle handle_;
+  bool failed_ = false;
 };
 
 /// Whether equal keys may keep the order of the platform's search: on Windows they do, NTFS listing

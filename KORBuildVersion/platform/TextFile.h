@@ -32,6 +32,11 @@ class TextFile {
   /// Up to `capacity` (at least 2) translated bytes; 0 only at the end of the file or on an error.
   std::size_t read(char* out, std::size_t capacity);
 
+  /// Whether opening or reading failed for a reason other than absence: the file may well hold text
+  /// that could not be had just now (no descriptors or memory, sharing or permission denied, an I/O
+  /// error). A name that is missing, or that is no regular file, is no fault.
+  bool faulted() const { return faulted_; }
+
  private:
   friend class DirectorySearch;  // hands over the files it opens itself
 
@@ -41,6 +46,7 @@ class TextFile {
   std::uint64_t knownSize_ = 0;  // 0: not known
   std::uint64_t bytesRead_ = 0;
   bool ended_ = false;
+  bool faulted_ = false;
   bool heldCarriageReturn_ = false;  // the last byte of a read, until the next byte decides it
 };
 

@@ -27,6 +27,9 @@ class LineReader {
   /// feed still counts. The line may hold zero bytes; callers decide what they mean.
   bool next(std::string_view& line);
 
+  /// Whether the file could not be opened or read for a reason other than its absence.
+  bool faulted() const { return file_.faulted(); }
+
  private:
   platform::TextFile file_;
   char buffer_[4096];

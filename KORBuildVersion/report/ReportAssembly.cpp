@@ -19,29 +19,38 @@ namespace korflowid {
 namespace {
 
 /// The root's "InstallVersion.txt", each line with CR LF and one more CR LF at the end; nothing at
-/// all when the file cannot be opened.
-std::string fallbackText(const std::string& root, std::size_t limit) {
+/// all when the file cannot be opened or read.
+std::string fallbackText(const std::string& root, std::size_t limit, bool& faulted) {
   std::string text;
   LineReader reader;
-  if (!reader.open(root, kFallbackFileName)) return text;
-  std::string_view line;
-  while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
-  text.append("\r\n");
-  return text;
+  if (reader.open(root, kFallbackFileName)) {
+    std::string_view line;
+    while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
+    text.append("\r\n");
+  }
+  if (!reader.faulted()) return text;
+  faulted = true;
+  return {};
 }
 
 /// The whole report, or an empty text when it would not fit the report buffer.
-std::string assembleReport() {
+std::string assembleWholeReport(bool& faulted) {
   const std::string root = computeKORRoot();
   if (root.empty()) return {};
 
   // Every piece is cut short once it alone can no longer fit, so no piece costs more than the
   // buffer's worth of reading.
   constexpr std::size_t limit = kReportBufferSize;
-  std::string report = scanVersionFiles(root, ScanMode::InstallVersions, limit);
-  if (report.size() < 3) report.insert(0, fallbackText(root, limit));
+  ScanFaults versionFaults;
+  std::string report = scanVersionFiles(root, ScanMode::InstallVersions, limit, versionFaults);
+  faulted = faulted || versionFaults.any;
+  // Version files that could not be listed are not absent: an older installation's fallback file
+  // must not stand in for them.
+  if (report.size() < 3 && !versionFaults.listingFailed) report.insert(0, fallbackText(root, limit, faulted));
   if (report.size() >= limit) return {};
-  report += scanVersionFiles(root, ScanMode::Patches, limit);
+  ScanFaults patchFaults;
+  report += scanVersionFiles(root, ScanMode::Patches, limit, patchFaults);
+  faulted = faulted || patchFaults.any;
   if (report.size() >= limit) return {};
   return report;
 }
@@ -50,7 +59,7 @@ std::string assembleReport() {
 /// left alone, so while the installation stays as it is, a text handed out is never rewritten under
 /// its readers; when it has changed, it is rewritten in place, where earlier pointers show it.
 void handOut(std::string_view report) noexcept {
-  const std::lock_guard<SpinLock> lock(moduleState.reportBufferLock);
+  const std::lock_guard<platform::Lock> lock(moduleState.reportBufferLock);
   char* const buffer = moduleState.reportBuffer;
   if (std::string_view(buffer, report.size()) == report && buffer[report.size()] == '\0') return;
   if (!report.empty()) std::memcpy(buffer, report.data(), report.size());
@@ -59,26 +68,24 @@ void handOut(std::string_view report) noexcept {
 
 }  // namespace
 
-std::string deliverReport() {
-  std::string report;
-  try {
-    report = assembleReport();
-  } catch (...) {
-    handOut({});
-    throw;
-  }
+std::string assembleReport(bool& faulted) {
+  faulted = false;
+  std::string report = assembleWholeReport(faulted);
   report.resize(std::strlen(report.c_str()));  // what the buffer's readers see, and the cache keeps
-  handOut(report);
   return report;
 }
 
 }  // namespace korflowid
 
+// The one writer of the report buffer: report queries answer from reports of their own.
 char* KORFlowID() {
+  std::string report;
   try {
-    korflowid::deliverReport();
+    bool faulted = false;
+    report = korflowid::assembleReport(faulted);
   } catch (...) {
-    // Out of memory: the buffer holds the empty text already.
+    // Out of memory: the report is the empty text.
   }
+  korflowid::handOut(report);
   return korflowid::moduleState.reportBuffer;
 }

@@ -6,10 +6,11 @@
 
 namespace korflowid {
 
-/// The whole report, or an empty text when it would not fit the report buffer, assembled privately
-/// and then, as a call of KORFlowID() would, handed out through the module's report buffer.
-/// Throws only std::bad_alloc, after emptying that buffer.
-std::string deliverReport();
+/// The whole report as it can be read now, or an empty text when it would not fit the report buffer.
+/// `faulted` tells whether anything but absence kept a file or directory from being read: such a
+/// report may answer the call that read it, but is no state of the installation to keep. Throws only
+/// std::bad_alloc.
+std::string assembleReport(bool& faulted);
 
 }  // namespace korflowid
 

@@ -37,19 +37,20 @@ IndexedReport indexReport(std::string_view text) {
 
 namespace {
 
-/// Gives `answer` a report assembled now, which is cached when it is non-empty. A call that loses the
-/// race to fill the cache answers from the report it assembled itself; one that runs out of memory,
-/// from the empty report.
+/// Gives `answer` a report assembled now, which is cached when it is non-empty and was read without a
+/// fault. A call that loses the race to fill the cache answers from the report it assembled itself;
+/// one that runs out of memory, from the empty report.
 template <typename Answer>
 char* answerFromFreshReport(Answer& answer) noexcept {
   std::string text;
+  bool faulted = true;
   try {
-    text = deliverReport();
+    text = assembleReport(faulted);
   } catch (...) {
-    // An allocation failed: the text is still empty, and nothing was cached.
+    // An allocation failed: the text is still empty, and nothing is cached.
   }
   const IndexedReport own = indexReport(text);
-  if (!text.empty()) {
+  if (!text.empty() && !faulted) {
     if (const IndexedReport* cached = moduleState.reportCache.publish(text, own)) return answer(*cached);
   }
   return answer(own);

@@ -20,11 +20,11 @@ constexpr std::size_t kUsualVersionFileText = 256;                       // an i
 /// patch_05, or files created in the same second) come in the order NTFS lists their names, as on
 /// Windows; names are compared only within runs of equal keys, so a sort without them costs no
 /// string work.
-std::vector<std::size_t> ascendingOrder(const std::vector<std::int32_t>& keys,
-                                        const platform::DirectorySearch& search) {
+template <typename Key>
+std::vector<std::size_t> ascendingOrder(const std::vector<Key>& keys, const platform::DirectorySearch& search) {
   // Pairs of key and position sort without a comparison function, and the position keeps the sort
   // stable.
-  std::vector<std::pair<std::int32_t, std::size_t>> keyed(keys.size());
+  std::vector<std::pair<Key, std::size_t>> keyed(keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) keyed[i] = {keys[i], i};
   std::sort(keyed.begin(), keyed.end());
   std::vector<std::size_t> order(keys.size());
@@ -48,10 +48,18 @@ std::size_t patchCountBeyond(std::size_t limit) {
   return (limit - kPatchHeading.size() + kShortestPatchLine - 1) / kShortestPatchLine;
 }
 
-std::string patchText(const std::string& directory, std::size_t limit) {
+/// Notes a listing that failed in `faults`.
+void noteListing(const platform::DirectorySearch& search, ScanFaults& faults) {
+  if (!search.failed()) return;
+  faults.listingFailed = true;
+  faults.any = true;
+}
+
+std::string patchText(const std::string& directory, std::size_t limit, ScanFaults& faults) {
   // Once that many are listed, only the text's length counts: the rest of a huge directory is not read.
   const std::size_t tooMany = patchCountBeyond(limit);
   const platform::DirectorySearch patches(directory, kPatchFilePattern, tooMany);
+  noteListing(patches, faults);
   if (patches.size() == 0) return {};
   if (patches.size() >= tooMany) return std::string(limit, '\n');
 
@@ -82,18 +90,26 @@ std::string patchText(const std::string& directory, std::size_t limit) {
 }
 
 /// Appends the lines of match `i`, each with CR LF, then one more CR LF (also for a file that cannot
-/// be opened), stopping early once `text` reaches `limit`.
-void appendVersionFile(platform::DirectorySearch& files, std::size_t i, std::string& text, std::size_t limit) {
+/// be opened or read), stopping early once `text` reaches `limit`.
+void appendVersionFile(platform::DirectorySearch& files, std::size_t i, std::string& text, std::size_t limit,
+                       ScanFaults& faults) {
+  const std::size_t begin = text.size();
   LineReader reader;
   if (reader.open(files, i)) {
     std::string_view line;
     while (text.size() < limit && reader.next(line)) appendReportLine(text, line);
   }
+  if (reader.faulted()) {
+    // Lines before a failed read are only part of the file: it counts as one that could not be read.
+    text.resize(begin);
+    faults.any = true;
+  }
   text.append("\r\n");
 }
 
-std::string installVersionText(const std::string& directory, std::size_t limit) {
+std::string installVersionText(const std::string& directory, std::size_t limit, ScanFaults& faults) {
   platform::DirectorySearch files(directory, kVersionDirectoryName, kVersionFilePattern);
+  noteListing(files, faults);
 
   // The text's length does not depend on the order of the files, so they are read in the search's
   // order first: a tree too large for a report is known after one report's worth of reading, and
@@ -103,16 +119,17 @@ std::string installVersionText(const std::string& directory, std::size_t limit) 
   std::vector<std::size_t> pieceEnds;
   pieceEnds.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
-    appendVersionFile(files, i, pieces, limit);
+    appendVersionFile(files, i, pieces, limit, faults);
     if (pieces.size() >= limit) return pieces;
     pieceEnds.push_back(pieces.size());
   }
   if (files.size() < 2) return pieces;  // nothing to order
 
   // Oldest first; the number in a file's name plays no part.
-  std::vector<std::int32_t> creationTimes;
+  std::vector<std::int64_t> creationTimes;
   creationTimes.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) creationTimes.push_back(files.creationTime(i));
+  faults.any = faults.any || files.failed();
   std::string text;
   text.reserve(pieces.size());
   for (const std::size_t i : ascendingOrder(creationTimes, files)) {
@@ -146,8 +163,8 @@ std::int32_t patchNumberValue(std::string_view text) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit) {
-  return mode == ScanMode::Patches ? patchText(directory, limit) : installVersionText(directory, limit);
+std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit, ScanFaults& faults) {
+  return mode == ScanMode::Patches ? patchText(directory, limit, faults) : installVersionText(directory, limit, faults);
 }
 
 }  // namespace korflowid

@@ -13,14 +13,22 @@ enum class ScanMode {
   InstallVersions = 1,  // "InstallVersions/InstallVersion_*.txt": contents, oldest file first
 };
 
+/// What a scan met besides the text: failures other than absence, after which the text holds only
+/// what could be read.
+struct ScanFaults {
+  bool listingFailed = false;  // the directory could not be listed whole: files may be missing from the text
+  bool any = false;            // that, or a file or its creation time that could not be had
+};
+
 /// The text piece for `mode`, every line ended by CR LF. `directory` is a plain prefix (no separator
-/// is inserted). Missing or unreadable files only shorten the text.
+/// is inserted). Missing files only shorten the text; a file that cannot be opened or read
+/// contributes what a missing one does, and is noted in `faults`.
 ///
 /// The text is exact while it is shorter than `limit` bytes. Once it would reach `limit`, scanning
 /// stops and some text of at least `limit` bytes is returned, of which only the length counts: the
 /// caller can no longer use it anyway, and a file of gigabytes must not cost gigabytes.
 ///   patches 10, 2 and 007  =>  "Patches installed in this flow:\r\nPatch #2\r\nPatch #007\r\nPatch #10\r\n\r\n"
-std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit);
+std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit, ScanFaults& faults);
 
 /// The number text of a patch file name: after the first "_", before the first ".txt" that follows.
 ///   "patch_007.txt"  =>  "007"

@@ -26,6 +26,14 @@ constexpr int kFiles = 10000;
 #endif
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 
+/// The scan's text; a tree that the test made is read without a fault.
+std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit) {
+  ScanFaults faults;
+  std::string text = korflowid::scanVersionFiles(directory, mode, limit, faults);
+  EXPECT_FALSE(faults.any);
+  return text;
+}
+
 double secondsFor(const std::function<void()>& body) {
   const auto start = std::chrono::steady_clock::now();
   body();

@@ -20,8 +20,11 @@ DIR* asDirectory(void* handle) {
 }
 
 /// A directory opened for listing; "" is the current one, as a prefix without a directory part means.
-DIR* openDirectory(const std::string& path) {
-  return ::opendir(path.empty() ? "." : path.c_str());
+/// Null with `failed` set when it may exist but could not be opened.
+DIR* openDirectory(const std::string& path, bool& failed) {
+  DIR* directory = ::opendir(path.empty() ? "." : path.c_str());
+  if (directory == nullptr && !meansAbsent(errno)) failed = true;
+  return directory;
 }
 
 }  // namespace
@@ -30,17 +33,17 @@ DirectorySearch::DirectorySearch(const std::string& directory, std::string_view 
   // The directory is a plain prefix: whatever follows its last separator begins the names.
   const std::string whole = directory + std::string(pattern);
   const std::size_t slash = whole.rfind('/');
-  handle_.directory = openDirectory(textualPath(std::string_view(whole).substr(0, slash + 1)));
+  handle_.directory = openDirectory(textualPath(std::string_view(whole).substr(0, slash + 1)), failed_);
   list(std::string_view(whole).substr(slash + 1), enough);
 }
 
 DirectorySearch::DirectorySearch(const std::string& directory, std::string_view name, std::string_view pattern) {
   const std::string path = textualPath(directory + std::string(name) + "/");
-  handle_.directory = openDirectory(path);
+  handle_.directory = openDirectory(path, failed_);
   if (handle_.directory == nullptr && errno == ENOENT) {
     // Only now, with the exact name missing, is the parent listed for other spellings.
-    const std::string spelled = otherSpelling(path);
-    if (!spelled.empty()) handle_.directory = openDirectory(spelled);
+    const std::string spelled = otherSpelling(path, failed_);
+    if (!spelled.empty()) handle_.directory = openDirectory(spelled, failed_);
   }
   list(pattern);
 }
@@ -58,7 +61,10 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   while (matches_.size() < enough) {
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(asDirectory(handle_.directory));
-    if (entry == nullptr) break;
+    if (entry == nullptr) {
+      failed_ = errno != 0;
+      break;
+    }
     const std::string_view name = entry->d_name;
     if (!wildcard.matches(name)) continue;
     Match match{std::string(name)};
@@ -71,8 +77,12 @@ bool DirectorySearch::open(std::size_t i, TextFile& file) {
   if (handle_.directory == nullptr) return false;
   Match& match = matches_[i];
   FileFacts facts;
-  const int fd = openRegularFile(::dirfd(asDirectory(handle_.directory)), match.name.c_str(), &facts, nullptr);
-  if (fd < 0) return false;
+  int fd = -1;
+  const Opening opening = openRegularFile(::dirfd(asDirectory(handle_.directory)), match.name.c_str(), fd, &facts);
+  if (opening != Opening::Opened) {
+    file.faulted_ = opening == Opening::Failed;
+    return false;
+  }
   // A regular file in the listing is no link, so the open file's creation time is the entry's own.
   if (match.listedAsRegularFile) {
     match.creationTime = facts.creationTime;
@@ -84,13 +94,14 @@ bool DirectorySearch::open(std::size_t i, TextFile& file) {
   return true;
 }
 
-std::int32_t DirectorySearch::creationTime(std::size_t i) {
+std::int64_t DirectorySearch::creationTime(std::size_t i) {
   Match& match = matches_[i];
   if (!match.creationTimeKnown) {
     // The entry itself, not what a link points to, as a directory listing describes it.
     FileFacts facts;
     const bool found = handle_.directory != nullptr &&
                        factsAt(::dirfd(asDirectory(handle_.directory)), match.name.c_str(), AT_SYMLINK_NOFOLLOW, facts);
+    if (!found && !meansAbsent(errno)) failed_ = true;
     match.creationTime = found ? facts.creationTime : 0;  // 0: gone since it was listed
     match.creationTimeKnown = true;
   }

@@ -51,7 +51,7 @@ std::string textualPath(std::string_view path) {
   return text;
 }
 
-std::string otherSpelling(std::string_view path) {
+std::string otherSpelling(std::string_view path, bool& failed) {
   const std::string_view separator = !path.empty() && path.back() == '/' ? "/" : "";
   const std::string_view bare = path.substr(0, path.size() - separator.size());
   const std::size_t begin = bare.rfind('/') + 1;  // 0 when there is no separator
@@ -60,11 +60,18 @@ std::string otherSpelling(std::string_view path) {
   std::string found;
   if (name.empty()) return found;
   std::unique_ptr<DIR, DirectoryCloser> listing(::opendir(directory.empty() ? "." : directory.c_str()));
-  if (!listing) return found;
+  if (!listing) {
+    failed = !meansAbsent(errno);
+    return found;
+  }
   for (;;) {
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(listing.get());
-    if (entry == nullptr) break;
+    if (entry == nullptr) {
+      if (errno == 0) break;
+      failed = true;  // a spelling not yet seen may be the one Windows would take
+      return {};
+    }
     const std::string_view candidate = entry->d_name;
     if (!takesSpelling(candidate, found, name)) continue;
     if (candidate == name) return {};  // there after all (a dangling link, say): Windows would take it
@@ -81,23 +88,29 @@ bool factsAt(int directory, const char* name, int flags, FileFacts& facts) {
   facts.regularFile = (info.stx_mask & STATX_TYPE) != 0 && S_ISREG(info.stx_mode);
   // The birth time where the file system keeps one, else the modification time, which still orders.
   const auto seconds = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_mtime.tv_sec;
-  facts.creationTime = static_cast<std::int32_t>(seconds);
+  facts.creationTime = seconds;
   facts.size = (info.stx_mask & STATX_SIZE) ? info.stx_size : 0;
   return true;
 }
 
-int openRegularFile(int directory, const char* name, FileFacts* facts, bool* missing) {
+Opening openRegularFile(int directory, const char* name, int& fd, FileFacts* facts) {
   // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused right after.
-  const int fd = ::openat(directory, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (missing != nullptr) *missing = fd < 0 && errno == ENOENT;
-  if (fd < 0) return -1;
-  FileFacts opened;
-  if (!factsAt(fd, "", AT_EMPTY_PATH, opened) || !opened.regularFile) {
-    ::close(fd);
-    return -1;
+  fd = ::openat(directory, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  FileFacts found;
+  if (fd < 0) {
+    if (meansAbsent(errno)) return Opening::Missing;
+    // A socket, say, cannot be opened at all: what it is tells its refusal from a failure.
+    const bool notAFile = factsAt(directory, name, 0, found) && !found.regularFile;
+    return notAFile ? Opening::NotAFile : Opening::Failed;
   }
-  if (facts != nullptr) *facts = opened;
-  return fd;
+  const bool known = factsAt(fd, "", AT_EMPTY_PATH, found);
+  if (!known || !found.regularFile) {
+    ::close(fd);
+    fd = -1;
+    return known ? Opening::NotAFile : Opening::Failed;
+  }
+  if (facts != nullptr) *facts = found;
+  return Opening::Opened;
 }
 
 }  // namespace korflowid::platform

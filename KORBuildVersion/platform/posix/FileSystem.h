@@ -3,6 +3,7 @@
 #ifndef KORFLOWID_PLATFORM_POSIX_FILESYSTEM_H
 #define KORFLOWID_PLATFORM_POSIX_FILESYSTEM_H
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,27 +18,42 @@ namespace korflowid::platform {
 ///   "kor/../patch_1.txt"  =>  "patch_1.txt"
 std::string textualPath(std::string_view path);
 
+/// Whether `error` (an errno value) says that a name is not there: the only failure that means absence.
+inline bool meansAbsent(int error) {
+  return error == ENOENT || error == ENOTDIR;
+}
+
 /// `path` (as textualPath gives it) with its last name spelled as Windows would take it when no entry
 /// has exactly that name: the first in name order of those spelled alike but for case. A trailing
-/// separator stays. Empty when the exact name exists, or no other spelling does.
+/// separator stays. Empty when the exact name exists, or no other spelling does; empty with `failed`
+/// set when the directory could not be listed whole.
 ///   "/i/RJGQ.2.1/InstallVersions/"  =>  "/i/RJGQ.2.1/installversions/"
-std::string otherSpelling(std::string_view path);
+std::string otherSpelling(std::string_view path, bool& failed);
 
 /// What one look at a file tells.
 struct FileFacts {
   bool regularFile = false;
-  std::int32_t creationTime = 0;  // the birth time where the file system keeps one, else the modification time
+  std::int64_t creationTime = 0;  // the birth time where the file system keeps one, else the modification time
   std::uint64_t size = 0;         // in bytes; 0 also where unknown
 };
 
 /// The facts of `name` relative to the directory descriptor `directory`, as statx takes them
 /// (flags AT_EMPTY_PATH with "" for an open file, AT_SYMLINK_NOFOLLOW for a directory entry itself).
+/// False with errno set when they cannot be had.
 bool factsAt(int directory, const char* name, int flags, FileFacts& facts);
 
-/// `name` relative to `directory` opened for reading when it is a regular file, else -1. The open
+/// What opening a file came to.
+enum class Opening {
+  Opened,
+  Missing,   // no entry has that name
+  NotAFile,  // a directory, FIFO, device or socket, or a link to one: never read
+  Failed,    // there may be a file, but it could not be opened now
+};
+
+/// `name` relative to `directory` opened for reading into `fd` when it is a regular file. The open
 /// itself never blocks, on a FIFO say, and adopts no terminal. `facts`, where given, receives the
-/// open file's facts; `missing`, where given, whether no entry has that name.
-int openRegularFile(int directory, const char* name, FileFacts* facts, bool* missing);
+/// open file's facts.
+Opening openRegularFile(int directory, const char* name, int& fd, FileFacts* facts);
 
 }  // namespace korflowid::platform
 

@@ -17,7 +17,7 @@ TextFile::~TextFile() {
 
 bool TextFile::open(const std::string& path) {
   FileFacts facts;
-  fd_ = openRegularFile(AT_FDCWD, textualPath(path).c_str(), &facts, nullptr);
+  faulted_ = openRegularFile(AT_FDCWD, textualPath(path).c_str(), fd_, &facts) == Opening::Failed;
   knownSize_ = facts.size;
   return fd_ >= 0;
 }
@@ -25,13 +25,13 @@ bool TextFile::open(const std::string& path) {
 bool TextFile::open(const std::string& directory, std::string_view name) {
   const std::string path = textualPath(directory + std::string(name));
   FileFacts facts;
-  bool missing = false;
-  fd_ = openRegularFile(AT_FDCWD, path.c_str(), &facts, &missing);
-  if (fd_ < 0 && missing) {
+  Opening opening = openRegularFile(AT_FDCWD, path.c_str(), fd_, &facts);
+  if (opening == Opening::Missing) {
     // Only now, with the exact name missing, is the directory listed for other spellings.
-    const std::string spelled = otherSpelling(path);
-    if (!spelled.empty()) fd_ = openRegularFile(AT_FDCWD, spelled.c_str(), &facts, nullptr);
+    const std::string spelled = otherSpelling(path, faulted_);
+    if (!spelled.empty()) opening = openRegularFile(AT_FDCWD, spelled.c_str(), fd_, &facts);
   }
+  faulted_ = faulted_ || opening == Opening::Failed;
   knownSize_ = facts.size;
   return fd_ >= 0;
 }
@@ -51,6 +51,7 @@ std::size_t TextFile::read(char* out, std::size_t capacity) {
     } while (got < 0 && errno == EINTR);
     if (got <= 0) {
       ended_ = true;
+      faulted_ = got < 0;
       return start;  // a carriage return at the very end is an ordinary character
     }
     bytesRead_ += static_cast<std::uint64_t>(got);

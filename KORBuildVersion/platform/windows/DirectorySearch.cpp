@@ -11,19 +11,8 @@
 namespace korflowid::platform {
 namespace {
 
-// Creation times are 32-bit keys, as in the _wfinddata32_t record of _wfindfirst32. MinGW's C++
-// runtime is built for msvcrt.dll, which has no _wfindfirst32/_wfindnext32 (only the UCRT does):
-// they compile there but fail to link. The 64-bit variant exists in both runtimes, and narrowing its
-// creation time to 32 bits gives the same key as the 32-bit record for every time it can hold.
-#if defined(_MSC_VER)
-using FindData = _wfinddata32_t;
-inline intptr_t findFirst(const wchar_t* pattern, FindData* data) {
-  return ::_wfindfirst32(pattern, data);
-}
-inline int findNext(intptr_t handle, FindData* data) {
-  return ::_wfindnext32(handle, data);
-}
-#else
+// Creation times are 64-bit, so that files made after 2038 still sort after older ones. The 64-bit
+// search exists in both runtimes, msvcrt.dll and the UCRT.
 using FindData = _wfinddata64_t;
 inline intptr_t findFirst(const wchar_t* pattern, FindData* data) {
   return ::_wfindfirst64(pattern, data);
@@ -31,7 +20,6 @@ inline intptr_t findFirst(const wchar_t* pattern, FindData* data) {
 inline int findNext(intptr_t handle, FindData* data) {
   return ::_wfindnext64(handle, data);
 }
-#endif
 
 /// Closes the search on every way out of the listing.
 class SearchHandle {
@@ -76,7 +64,7 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
     Match& match = matches_.emplace_back();
     match.onDisk = toUtf8(data.name);
     match.name = toAnsi(data.name);
-    match.creationTime = static_cast<std::int32_t>(data.time_create);
+    match.creationTime = data.time_create;
     match.creationTimeKnown = true;  // every match of this search carries it
   }
   // Matches open by path: the pattern's directory part, as the search read it.
@@ -87,7 +75,7 @@ bool DirectorySearch::open(std::size_t i, TextFile& file) {
   return file.open(directory_ + matches_[i].onDisk);
 }
 
-std::int32_t DirectorySearch::creationTime(std::size_t i) {
+std::int64_t DirectorySearch::creationTime(std::size_t i) {
   return matches_[i].creationTime;
 }
 
