@@ -117,6 +117,11 @@ check_run "$work/consumer/korflowid_consumer"
 [ "$(LD_LIBRARY_PATH=$root/usr/lib64 "$root/usr/bin/korflowid" --field release)" = "GQ.2.1" ]
 echo "the installed packages work through pkg-config and CMake, and their tool runs"
 
+# What the installed binaries ask of the C and C++ runtimes, against RHEL 8's.
+if [ -x scripts/check-symbol-versions.sh ]; then
+  mapfile -t elves < <(find "$root/usr" -type f -exec sh -c 'head -c 4 "$1" | grep -q "ELF"' _ {} \; -print)
+  scripts/check-symbol-versions.sh "${elves[@]}"
+fi
 if [ "$(id -u)" -eq 0 ]; then
   in_root --nodeps -e korflowid-libs
   if ldconfig -C "$root/etc/ld.so.cache" -p | grep -q libKORFlowID; then
@@ -125,7 +130,7 @@ if [ "$(id -u)" -eq 0 ]; then
   echo "removed korflowid-libs; its ld.so.cache no longer holds the library"
 fi
 
-# What the packages ask of the C and C++ runtimes, against RHEL 8's.
+# What the packages' Requires ask, against RHEL 8's runtimes.
 too_new=$(rpm -qp --requires "${rpms[@]}" | sort -u | awk '
   match($0, /\((GLIBC|GLIBCXX|CXXABI)_[0-9.]+\)/) {
     split(substr($0, RSTART + 1, RLENGTH - 2), v, "_")
@@ -134,10 +139,6 @@ too_new=$(rpm -qp --requires "${rpms[@]}" | sort -u | awk '
     cmd | getline newest; close(cmd)
     if (newest != limit) print
   }')
-if [ -x scripts/check-symbol-versions.sh ]; then
-  mapfile -t elves < <(find "$root/usr" -type f -exec sh -c 'head -c 4 "$1" | grep -q "ELF"' _ {} \; -print)
-  scripts/check-symbol-versions.sh "${elves[@]}"
-fi
 if [ -n "$too_new" ]; then
   echo "The packages ask for more than RHEL 8 has (GLIBC_2.28, GLIBCXX_3.4.25, CXXABI_1.3.11):"
   echo "$too_new"
