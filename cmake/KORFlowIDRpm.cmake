@@ -4,6 +4,10 @@
 set(CPACK_RPM_COMPONENT_INSTALL ON)
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_RPM_PACKAGE_RELEASE 1)
+# CPack names the build host's architecture (uname -m); a cross build's packages are the target's.
+if(CMAKE_CROSSCOMPILING)
+  set(CPACK_RPM_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
+endif()
 set(CPACK_RPM_PACKAGE_LICENSE "No licence granted yet; all rights reserved")
 set(CPACK_RPM_PACKAGE_VENDOR "${CPACK_PACKAGE_VENDOR}")
 # Requires of the packages with binaries come from the binaries (rpm's own dependency generator); the
