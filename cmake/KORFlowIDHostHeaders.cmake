@@ -1,5 +1,6 @@
-# Included by the cross toolchain files. Header-only packages of the host serve the target too; staged under a prefix of their own, as the
-# host's /usr/include on the cross compiler's path would shadow the target's C library headers.
+# Included by the cross toolchain files. Header-only packages of the host serve the target too; they
+# are staged under a prefix of their own, as the host's /usr/include on the cross compiler's path would
+# shadow the target's C library headers.
 if(NOT CMAKE_PROJECT_NAME STREQUAL "CMAKE_TRY_COMPILE")
   set(korflowid_host_headers ${CMAKE_BINARY_DIR}/host-header-packages)
   foreach(korflowid_package IN ITEMS nlohmann_json)
