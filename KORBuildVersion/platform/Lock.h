@@ -19,21 +19,33 @@ class Lock {
   Lock(const Lock&) = delete;
   Lock& operator=(const Lock&) = delete;
 
-#if defined(_WIN32)
-  void lock() noexcept { ::AcquireSRWLockExclusive(&lock_); }
-  void unlock() noexcept { ::ReleaseSRWLockExclusive(&lock_); }
+  void lock() noexcept;
+  void unlock() noexcept;
 
  private:
+#if defined(_WIN32)
   SRWLOCK lock_ = SRWLOCK_INIT;
 #else
-  // A default mutex cannot fail to lock when used as here, never recursively and only by its holder.
-  void lock() noexcept { ::pthread_mutex_lock(&mutex_); }
-  void unlock() noexcept { ::pthread_mutex_unlock(&mutex_); }
-
- private:
-  pthread_mutex_t mutex_ = PTHREAD_MUTEX_INITIALIZER;
+  pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
 #endif
 };
+
+#if defined(_WIN32)
+inline void Lock::lock() noexcept {
+  ::AcquireSRWLockExclusive(&lock_);
+}
+inline void Lock::unlock() noexcept {
+  ::ReleaseSRWLockExclusive(&lock_);
+}
+#else
+// A default mutex cannot fail to lock when used as here: never recursively, and unlocked by its holder.
+inline void Lock::lock() noexcept {
+  ::pthread_mutex_lock(&lock_);
+}
+inline void Lock::unlock() noexcept {
+  ::pthread_mutex_unlock(&lock_);
+}
+#endif
 
 }  // namespace korflowid::platform
 

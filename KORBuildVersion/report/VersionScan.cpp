@@ -164,8 +164,7 @@ std::int32_t patchNumberValue(std::string_view text) {
 }
 
 std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit, ScanFaults& faults) {
-  return mode == ScanMode::Patches ? patchText(directory, limit, faults)
-                                   : installVersionText(directory, limit, faults);
+  return mode == ScanMode::Patches ? patchText(directory, limit, faults) : installVersionText(directory, limit, faults);
 }
 
 }  // namespace korflowid

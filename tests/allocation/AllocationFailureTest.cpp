@@ -165,37 +165,22 @@ std::string answer(const ExportCase& c, std::size_t n) {
 
 class AllocationFailure : public ::testing::TestWithParam<ExportCase> {};
 
-/// In a fresh process per n, the export with its n-th allocation failing, then again with none
-/// failing; the child leaves a note when the n-th allocation was reached, and the path ends at the
-/// first n that leaves none.
+/// In a fresh process per n, the export with its n-th allocation failing, then again with none failing.
 TEST_P(AllocationFailure, AtEveryAllocationOfThePath) {
   const ExportCase& c = GetParam();
-  if (const char* failAt = std::getenv("KORFLOWID_TEST_FAIL_AT")) {
-    return inFreshModule([&] {
-      korflowid::test::InstallTree tree;
-      tree.version("1", kVersionFile);
-      tree.write("patch_3.txt", "");
-      const std::size_t n = std::strtoul(failAt, nullptr, 10);
-      const std::string first = answer(c, n);
-      const bool reached = failed;
-      if (reached) std::ofstream(std::getenv("KORFLOWID_TEST_NOTE")) << "reached";
-      // A failure absorbed inside (a sort without scratch memory is merely slower) gives the whole answer.
-      EXPECT_TRUE(first == c.success || (reached && first.empty()))
-          << "allocation " << n << (reached ? " failed: " : " not reached: ") << first;
-      EXPECT_EQ(answer(c, 0), c.success) << "nothing of a failed attempt stays behind, allocation " << n;
-    });
-  }
-  const korflowid::test::TempTree notes;
-  const std::string note = notes.path() + "note";
-  const ScopedEnvironment noteVariable("KORFLOWID_TEST_NOTE", note);
-  std::size_t n = 0;
-  do {
-    ASSERT_LT(++n, 2000u) << "the path never ends";
-    std::remove(note.c_str());  // a process that dies leaves none
-    const ScopedEnvironment failAt("KORFLOWID_TEST_FAIL_AT", std::to_string(n));
-    inFreshModule([] {});
-  } while (std::ifstream(note));
-  EXPECT_GT(n, 1u) << "the path allocates, or no failure was injected";
+  const std::size_t length = korflowid::test::atEveryFault([&](std::size_t n) {
+    korflowid::test::InstallTree tree;
+    tree.version("1", kVersionFile);
+    tree.write("patch_3.txt", "");
+    const std::string first = answer(c, n);
+    const bool reached = failed;
+    // A failure absorbed inside (a sort without scratch memory is merely slower) gives the whole answer.
+    EXPECT_TRUE(first == c.success || (reached && first.empty()))
+        << "allocation " << n << (reached ? " failed: " : " not reached: ") << first;
+    EXPECT_EQ(answer(c, 0), c.success) << "nothing of a failed attempt stays behind, allocation " << n;
+    return reached;
+  });
+  EXPECT_NE(length, 1u) << "the path allocates, or no failure was injected";
 }
 
 INSTANTIATE_TEST_SUITE_P(Exports, AllocationFailure, ::testing::ValuesIn(kExports),

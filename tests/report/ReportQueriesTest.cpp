@@ -101,11 +101,13 @@ TEST(ReportQueries, CacheIsRefilledWhileEmptyAndKeptOnceFilled) {
   inFreshModule([] {
     InstallTree tree;
     Buffer buffer;
+    const char* const handedOut = KORFlowID();
     EXPECT_EQ(KORFlow::GetVersionText(buffer.bytes, 8), buffer.bytes);
     expectCopied(buffer, "", 8);
     tree.version("1", "Install Id: 1\n");
     KORFlow::GetInstallId(buffer.bytes, 64);
     expectCopied(buffer, "Install Id: 1\n", 64);
+    EXPECT_STREQ(handedOut, "") << "only KORFlowID() writes its buffer";
     tree.version("1", "Install Id: 2\n");
     tree.write("patch_1.txt", "");
     KORFlow::GetInstallId(buffer.bytes, 64);

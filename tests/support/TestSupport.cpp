@@ -123,6 +123,29 @@ void inFreshModule(const std::function<void()>& body) {
 #endif
 }
 
+std::size_t atEveryFault(const std::function<bool(std::size_t n)>& body) {
+  constexpr const char* kFailAt = "KORFLOWID_TEST_FAIL_AT";
+  constexpr const char* kNote = "KORFLOWID_TEST_NOTE";
+  if (const char* failAt = std::getenv(kFailAt)) {
+    if (body(std::strtoul(failAt, nullptr, 10))) std::ofstream(std::getenv(kNote)) << "reached";
+    return 0;
+  }
+  const TempTree notes;
+  const std::string note = notes.path() + "note";
+  const ScopedEnvironment noteVariable(kNote, note);
+  std::size_t n = 0;
+  do {
+    if (++n == 2000) {
+      ADD_FAILURE() << "the path never ends";
+      break;
+    }
+    std::remove(note.c_str());  // a process that dies leaves none
+    const ScopedEnvironment failAt(kFailAt, std::to_string(n));
+    inFreshModule([] {});
+  } while (std::ifstream(note));
+  return n;
+}
+
 std::string captureStdout(const std::function<void()>& body) {
   std::fflush(stdout);
   ::testing::internal::CaptureStdout();

@@ -2,6 +2,7 @@
 #ifndef KORFLOWID_TESTS_TESTSUPPORT_H
 #define KORFLOWID_TESTS_TESTSUPPORT_H
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -46,6 +47,11 @@ class TempTree {
 /// Runs `body` in a new process of this test binary, whose module caches start empty, and expects
 /// it to pass. Inside that process `body` simply runs. Use it for tests that depend on the caches.
 void inFreshModule(const std::function<void()>& body);
+
+/// Fault injection at every point of a path. Runs the current test in a fresh process for n = 1, 2, ...,
+/// in which `body` fails the n-th fault point of its path and returns whether it got that far; stops at
+/// the first n that it did not reach, and returns that n (0 inside the fresh processes).
+std::size_t atEveryFault(const std::function<bool(std::size_t n)>& body);
 
 /// Standard output written while `body` runs (the library's console messages land there).
 std::string captureStdout(const std::function<void()>& body);

@@ -305,8 +305,9 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
       {"a marker only the flow code knows; labels missing, one in another case",
        "zTorvikGQ.2/kor",
        {{"zTorvikGQ.2/InstallVersions/InstallVersion_1.txt", "Install Id: 7\r\nFlow Id: RJ\r\nupdate name: U1\r\n"}},
-       {"the flow directory name 'zTorvikGQ.2' gives the flow code 'zTorvik', which names no known flow",
-        "the release in 'zTorvikGQ.2' is not one the library knows",
+       {"the flow directory name 'zTorvikGQ.2' holds 'zTorvik', but the library identifies that flow only by the "
+        "marker 'zTorvik_'",
+        "the release 'GQ.2' is known, but is read only once the flow is identified",
         "the report holds no 'Exact Access Date:', 'Full Flow Name:' or 'UPDATE Name:'",
         "the report holds 'update name:', but labels count only as 'UPDATE Name:'"}},
       {"trailing separator after a directory named like a flow; report too long",

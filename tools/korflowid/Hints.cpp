@@ -10,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "flow/FlowTables.h"
 #include "rules/ReportLayout.h"
 #include "rules/RootReduction.h"
 #include "rules/TreeNames.h"
@@ -141,7 +142,17 @@ void addFlowHints(const Installation& installation, std::vector<std::string>& hi
     hints.push_back("the flow directory name is empty: KOR_HOME needs a named directory above its last one");
     return;
   }
+  // The marker the flow code came from, when the identification wants more of it than the code does.
+  const FlowMarker* partial = nullptr;
   if (installation.flowValue == 0) {
+    const auto found = std::find_if(std::begin(kFlowMarkers), std::end(kFlowMarkers),
+                                    [&](const FlowMarker& m) { return name.find(m.codeMarker) != std::string::npos; });
+    if (found != std::end(kFlowMarkers) && found->idMarker != found->codeMarker) partial = found;
+  }
+  if (partial != nullptr) {
+    hints.push_back("the flow directory name " + inQuotes(name) + " holds " + inQuotes(partial->codeMarker) +
+                    ", but the library identifies that flow only by the marker " + inQuotes(partial->idMarker));
+  } else if (installation.flowValue == 0) {
     const std::string code = installation.value("flow-code").value_or("");
     if (code == name) {
       hints.push_back("no known flow marker in the flow directory name " + inQuotes(name));
@@ -151,7 +162,15 @@ void addFlowHints(const Installation& installation, std::vector<std::string>& hi
     }
   }
   if (installation.releaseValue == 0) {
-    hints.push_back("the release in " + inQuotes(name) + " is not one the library knows");
+    // What would follow the marker, had the flow been identified by it.
+    std::string release;
+    if (partial != nullptr)
+      release = std::string(name).erase(name.find(partial->codeMarker), partial->codeMarker.size());
+    const bool known = std::any_of(std::begin(kReleases), std::end(kReleases),
+                                   [&](const Release& r) { return !release.empty() && r.text == release; });
+    hints.push_back(known
+                        ? "the release " + inQuotes(release) + " is known, but is read only once the flow is identified"
+                        : "the release in " + inQuotes(name) + " is not one the library knows");
   }
   // Two ways of writing KOR_HOME that make the library read another name than the user meant.
   const std::string home = installation.value("kor-home").value_or("");

@@ -45,9 +45,9 @@ bool factsAt(int directory, const char* name, int flags, FileFacts& facts);
 /// What opening a file came to.
 enum class Opening {
   Opened,
-  Missing,      // no entry has that name
-  NotAFile,     // a directory, FIFO, device or socket, or a link to one: never read
-  Failed,       // there may be a file, but it could not be opened now
+  Missing,   // no entry has that name
+  NotAFile,  // a directory, FIFO, device or socket, or a link to one: never read
+  Failed,    // there may be a file, but it could not be opened now
 };
 
 /// `name` relative to `directory` opened for reading into `fd` when it is a regular file. The open

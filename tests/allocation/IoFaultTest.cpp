@@ -1,0 +1,151 @@
+// Every export that reads the tree keeps its contract when one call of the file system fails, at any
+// point of its path, and the same process answers right once the fault has passed: a descriptor limit
+// or an I/O error is never taken for the state of the installation.
+#include <KORFlow.h>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "report/InstallTree.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+std::atomic<std::size_t> calls{0}, failing{0};
+std::atomic<bool> reached{false};
+std::atomic<int> faultError{0};
+
+/// Whether this call is the one to fail; it then sets errno.
+bool injectFault() {
+  if (failing == 0 || ++calls != failing) return false;
+  reached = true;
+  errno = faultError;
+  return true;
+}
+
+template <typename Function>
+Function next(const char* name) {
+  return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+// The library's objects are linked into this binary, so its calls reach these first.
+extern "C" {
+DIR* opendir(const char* name) {
+  static const auto real = next<DIR* (*)(const char*)>("opendir");
+  return injectFault() ? nullptr : real(name);
+}
+
+dirent* readdir(DIR* directory) {
+  static const auto real = next<dirent* (*)(DIR*)>("readdir");
+  return injectFault() ? nullptr : real(directory);
+}
+
+int openat(int directory, const char* path, int flags, ...) {
+  static const auto real = next<int (*)(int, const char*, int, ...)>("openat");
+  va_list more;
+  va_start(more, flags);
+  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(more, mode_t) : 0;
+  va_end(more);
+  return injectFault() ? -1 : real(directory, path, flags, mode);
+}
+
+ssize_t read(int fd, void* buffer, size_t size) {
+  static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+  return injectFault() ? -1 : real(fd, buffer, size);
+}
+
+int statx(int directory, const char* path, int flags, unsigned int mask, struct statx* facts) noexcept {
+  static const auto real = next<int (*)(int, const char*, int, unsigned int, struct statx*)>("statx");
+  return injectFault() ? -1 : real(directory, path, flags, mask, facts);
+}
+}
+
+namespace {
+
+const char* const kReport =
+    "Install Id: 4711\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\n"
+    "Patches installed in this flow:\r\nPatch #3\r\n\r\n";
+constexpr const char* kOlderInstall = "1999";  // only the fallback file holds it
+
+struct IoCase {
+  const char* name;
+  std::string (*answer)();
+  const char* whole;
+};
+
+void PrintTo(const IoCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+std::string installId() {
+  char line[64];
+  return KORFlow::GetInstallId(line, sizeof line);
+}
+
+std::string versionText() {
+  char text[512];
+  return KORFlow::GetVersionText(text, sizeof text);
+}
+
+std::string wholeReport() {
+  return KORFlowID();
+}
+
+struct ErrorCase {
+  const char* name;
+  int error;
+};
+
+void PrintTo(const ErrorCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class IoFault : public ::testing::TestWithParam<std::tuple<IoCase, ErrorCase>> {};
+
+/// In a fresh process per n, the export with its n-th file-system call failing, then again with none
+/// failing. The tree holds two version files, so the fallback file's older id may never show.
+TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
+  const auto& [c, error] = GetParam();
+  const std::size_t length = korflowid::test::atEveryFault([&, &c = c, &error = error](std::size_t n) {
+    korflowid::test::InstallTree tree;
+    tree.version("1", "Install Id: 4711\nFlow Id: 3\n");
+    tree.version("2", "UPDATE Name: U2\n");
+    tree.write("InstallVersion.txt", std::string("Install Id: ") + kOlderInstall + "\n");
+    tree.write("patch_3.txt", "");
+    faultError = error.error;
+    failing = n;
+    const std::string first = c.answer();
+    failing = 0;
+    EXPECT_EQ(first.find(kOlderInstall), std::string::npos) << "call " << n << ": " << first;
+    EXPECT_EQ(c.answer(), c.whole) << "nothing of the fault stays behind, call " << n;
+    return reached.load();
+  });
+  EXPECT_NE(length, 1u) << "no fault was injected";
+}
+
+const IoCase kIoCases[] = {
+    {"GetInstallId", installId, "Install Id: 4711\n"},
+    {"GetVersionText", versionText, kReport},
+    {"KORFlowIDReport", wholeReport, kReport},
+};
+const ErrorCase kErrors[] = {{"NoDescriptors", EMFILE}, {"IoError", EIO}, {"NoMemory", ENOMEM}};
+
+INSTANTIATE_TEST_SUITE_P(Exports, IoFault,
+                         ::testing::Combine(::testing::ValuesIn(kIoCases), ::testing::ValuesIn(kErrors)),
+                         [](const auto& param) {
+                           return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
+                         });
+
+}  // namespace
