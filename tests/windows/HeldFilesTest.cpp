@@ -27,27 +27,6 @@ std::wstring wide(const std::string& path) {
   return std::filesystem::u8path(path).wstring();
 }
 
-/// A file opened as an installer writing it would: no other process may read it meanwhile.
-class HeldWithoutSharing {
- public:
-  explicit HeldWithoutSharing(const std::string& path)
-      : handle_(::CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << path;
-  }
-  ~HeldWithoutSharing() { release(); }
-  HeldWithoutSharing(const HeldWithoutSharing&) = delete;
-  HeldWithoutSharing& operator=(const HeldWithoutSharing&) = delete;
-
-  void release() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
-
 TEST(HeldFiles, VersionFileHeldWithoutSharingIsReadOnceLetGo) {
   inFreshModule([] {
     const TempTree tree;
@@ -55,10 +34,13 @@ TEST(HeldFiles, VersionFileHeldWithoutSharingIsReadOnceLetGo) {
     const std::string version = tree.write("RJGQ.2.1/InstallVersions/InstallVersion_1.txt", "Install Id: 7\n");
     tree.write("RJGQ.2.1/InstallVersion.txt", "Install Id: older\n");
     const ScopedEnvironment home("KOR_HOME", tree.path() + "RJGQ.2.1/kor");
-    HeldWithoutSharing installer(version);
+    // As an installer writing it holds it: no other process may read it meanwhile.
+    const HANDLE installer = ::CreateFileW(wide(version).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(installer, INVALID_HANDLE_VALUE);
     // Unreadable, the only version file stands aside as a missing one would, for this query alone.
     EXPECT_EQ(installId(), "Install Id: older\n");
-    installer.release();
+    ::CloseHandle(installer);
     EXPECT_EQ(installId(), "Install Id: 7\n");
   });
 }
