@@ -9,3 +9,24 @@ if(CPACK_GENERATOR STREQUAL "DEB")
                     "`cmake --workflow --preset deb` builds them as Debian wants them.")
   endif()
 endif()
+if(CPACK_GENERATOR STREQUAL "RPM")
+  # The library is found through ld.so.cache and the .pc file names its prefix: the packages work only
+  # where they were built for, and CPack would otherwise make them relocatable.
+  set(CPACK_PACKAGE_RELOCATABLE OFF)
+  # CPack writes scriptlets only as shell script bodies and has no spec lines per package, so the
+  # library package's own lines are chosen by its name: ldconfig run directly after install and
+  # removal, as the distributions run it, and no /usr/lib/.build-id links, which rpmlint takes for
+  # unversioned files of a library package (no debug information ships for them to lead to). Set here
+  # rather than in CMakeLists.txt: CPackConfig.cmake does not keep the quotes.
+  string(CONCAT CPACK_RPM_SPEC_MORE_DEFINE
+    "%if \"%{name}\" == \"${CPACK_RPM_RUNTIME_PACKAGE_NAME}\"\n"
+    "%global _build_id_links none\n"
+    "%post -p /sbin/ldconfig\n"
+    "%postun -p /sbin/ldconfig\n"
+    "%endif")
+endif()
+if(CPACK_GENERATOR STREQUAL "RPM" AND NOT CPACK_KORFLOWID_RPM_LAYOUT)
+  message(WARNING "These RPM packages come from a build without KORFLOWID_RPM_LAYOUT: the library outside "
+                  "/usr/lib64 and not executable, the pkg-config prefix found at run time. "
+                  "`cmake --workflow --preset rpm` builds them as RHEL and Fedora want them.")
+endif()

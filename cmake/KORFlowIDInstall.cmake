@@ -24,8 +24,10 @@ install(FILES ${PROJECT_BINARY_DIR}/KORFlowIDConfig.cmake ${PROJECT_BINARY_DIR}/
 
 # The .pc file finds its prefix from where it lies (pkg-config's pcfiledir), so that an installed tree
 # moved or unpacked elsewhere still works; directories given as absolute paths stay absolute rather
-# than being joined to it, and an absolute pkgconfig directory names the configured prefix.
-if(IS_ABSOLUTE "${KORFLOWID_PC_DIR}")
+# than being joined to it, and an absolute pkgconfig directory names the configured prefix. Debian's
+# and the RPM packages never move: their prefix is written out, so that pkg-config recognises
+# /usr/include and the library directory as the system's and prints no -I or -L for them.
+if(IS_ABSOLUTE "${KORFLOWID_PC_DIR}" OR KORFLOWID_DEBIAN_LAYOUT OR KORFLOWID_RPM_LAYOUT)
   set(KORFLOWID_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 else()
   file(RELATIVE_PATH korflowid_pc_up "/${KORFLOWID_PC_DIR}" "/")

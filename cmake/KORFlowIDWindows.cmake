@@ -4,11 +4,12 @@
 set(KORFLOWID_CMAKE_HELPERS ${CMAKE_CURRENT_LIST_DIR})
 
 # A VERSIONINFO resource for `target`, so that Explorer, installers and support staff can read which
-# release a file is without loading it.
-function(korflowid_add_version_resource target original_filename description)
-  set(rc_original_filename ${original_filename})
+# release a file is without loading it. Its names are those of the file as built, a debug postfix or
+# another OUTPUT_NAME included (KORFlowIDd.dll), which is known per configuration only.
+function(korflowid_add_version_resource target description)
+  set(rc_original_filename "$<TARGET_FILE_NAME:${target}>")
+  set(rc_internal_name "$<TARGET_FILE_BASE_NAME:${target}>")
   set(rc_description ${description})
-  get_filename_component(rc_internal_name ${original_filename} NAME_WE)
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE")
     set(rc_file_type VFT_APP)
@@ -16,8 +17,9 @@ function(korflowid_add_version_resource target original_filename description)
     set(rc_file_type VFT_DLL)
   endif()
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
-  configure_file(${KORFLOWID_CMAKE_HELPERS}/KORFlowIDVersion.rc.in ${rc} @ONLY)
-  target_sources(${target} PRIVATE ${rc})
+  configure_file(${KORFLOWID_CMAKE_HELPERS}/KORFlowIDVersion.rc.in ${rc}.in @ONLY)
+  file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_version-$<CONFIG>.rc INPUT ${rc}.in)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version-$<CONFIG>.rc)
 endfunction()
 
 # Strips the installed file of `target`; the build tree keeps its debug information.

@@ -1,31 +1,35 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the korflowid tool need, as listed in
 # .ci/packages.txt; with --checks also those that CI's further checks need, with --windows those of the
-# Windows cross build and its tests under Wine. Installs nothing when all are present, and refreshes the
-# package index only when something is missing. --dry-run only shows the commands, whoever runs it.
-#   scripts/install-deps.sh [--checks] [--windows] [--dry-run]
+# Windows cross build and its tests under Wine, with --arm64 those of the arm64 cross build and its tests
+# under qemu-user. Installs nothing when all are present, and refreshes the package index only when
+# something is missing. --dry-run only shows the commands, whoever runs it.
+#   scripts/install-deps.sh [--checks] [--windows] [--arm64] [--dry-run]
 set -euo pipefail
 
 list="$(cd "$(dirname "$0")/.." && pwd)/.ci/packages.txt"
 checks=false
 windows=false
+arm64=false
 dry_run=false
 for arg in "$@"; do
   case $arg in
     --checks) checks=true ;;
     --windows) windows=true ;;
+    --arm64) arm64=true ;;
     --dry-run) dry_run=true ;;
-    -h | --help) sed -n '2,6s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,7s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown argument '$arg' (try --help)" >&2; exit 2 ;;
   esac
 done
 
 # One name a line; '#' starts a comment; a line "[name]" starts the section of the flag --name.
-wanted=$(awk -v checks="$checks" -v windows="$windows" '
+wanted=$(awk -v checks="$checks" -v windows="$windows" -v arm64="$arm64" '
   BEGIN { take = 1 }
-  /^\[[a-z]+\][ \t]*$/ { section = $0; gsub(/[][ \t]/, "", section)
-                         take = (section == "checks" && checks == "true") || (section == "windows" && windows == "true")
-                         next }
+  /^\[[a-z0-9]+\][ \t]*$/ { section = $0; gsub(/[][ \t]/, "", section)
+                            take = (section == "checks" && checks == "true") || (section == "windows" && windows == "true") ||
+                                   (section == "arm64" && arm64 == "true")
+                            next }
   { sub(/#.*/, ""); gsub(/[ \t\r]/, "") }
   take && NF' "$list")
 

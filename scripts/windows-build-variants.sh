@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows library alone in two builds a user may choose: a Debug build with a postfix, whose DLL,
 # KORFlowIDd.lib and libKORFlowIDd.dll.a must all name KORFlowIDd.dll (a client of either import library
-# imports from that file), and a build on a machine without clang and llvm-dlltool, which warns and
-# still gives the DLL with its GCC names.
+# imports from that file; its version resource gives it as the original file name), and a build on a
+# machine without clang and llvm-dlltool, which warns and still gives the DLL with its GCC names.
 # Usage: scripts/windows-build-variants.sh [work dir]   (default: a temporary one, removed at the end)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +26,10 @@ cmake -S . -B "$build" "${library_only[@]}" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_DEB
 cmake --build "$build" -j2 >>"$work/postfix.log" || { cat "$work/postfix.log"; fail "postfix build"; }
 dll=$build/bin/KORFlowIDd.dll
 [ -f "$dll" ] || fail "no KORFlowIDd.dll in $build/bin"
+# The version resource names the file built: its strings are UTF-16, each value right after its key.
+original=$(strings -el "$dll" | grep -x -A1 OriginalFilename | tail -n 1)
+[ "$original" = KORFlowIDd.dll ] || fail "the version resource of KORFlowIDd.dll names '$original'"
+echo "KORFlowIDd.dll's version resource names $original"
 cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DDLL="$dll" -DMSVC_DEF="$build/KORBuildVersion/KORFlowID-msvc.def" \
   -P tests/CheckDllExports.cmake
 # A MinGW client through libKORFlowIDd.dll.a, an MSVC-built one through KORFlowIDd.lib.

@@ -37,13 +37,22 @@ check_listing() {  # name, listing of files relative to the package's prefix[, e
   echo "$1: $(echo "$2" | wc -l) files as expected"
 }
 
-tarball=$work/packages/KORFlowID-$version-Linux.tar.gz
-top=KORFlowID-$version-Linux/
+tarball=$work/packages/KORFlowID-$version-Linux-$(uname -m).tar.gz
+top=KORFlowID-$version-Linux-$(uname -m)/
 check_listing "$(basename "$tarball")" "$(tar -tzf "$tarball" | grep -v '/$' | sed "s|^$top||" | LC_ALL=C sort)"
 
 # Unpacked somewhere the build never knew of.
 tar -xzf "$tarball" -C "$work"
 unpacked=$work/$top
+# Its library and tool load on RHEL 8 and every newer Linux: no symbol version or library beyond.
+elf_files() {  # every ELF file below a directory, symbolic links left out
+  local file
+  while IFS= read -r -d '' file; do [ "$(od -An -tx1 -N4 "$file" | tr -d ' ')" = 7f454c46 ] && echo "$file"; done \
+    < <(find "$1" -type f -print0) | LC_ALL=C sort
+}
+mapfile -t binaries < <(elf_files "$unpacked")
+[ ${#binaries[@]} = 2 ] || { echo "ELF files in the tarball: ${binaries[*]}"; exit 1; }
+scripts/check-symbol-versions.sh "${binaries[@]}"
 export KOR_HOME="$PWD/examples/RJGQ.2.1/kor"
 expected_output=$'RJ GQ.2.1\nInstall Id: 20240611-RJ-004711'
 check_run() {
@@ -53,6 +62,9 @@ check_run() {
 }
 PKG_CONFIG_PATH=$unpacked/lib/pkgconfig
 export PKG_CONFIG_PATH
+# Relocatable: the prefix is found from where the .pc file lies.
+grep -qx 'prefix=${pcfiledir}/../..' "$PKG_CONFIG_PATH/korflowid.pc" ||
+  { echo "the tarball's korflowid.pc:"; cat "$PKG_CONFIG_PATH/korflowid.pc"; exit 1; }
 libdir=$(pkg-config --variable=libdir korflowid)
 # shellcheck disable=SC2046
 c++ -std=c++17 tests/consumer/main.cpp $(pkg-config --cflags --libs korflowid) -Wl,-rpath,"$libdir" \
@@ -118,10 +130,22 @@ echo "lintian: no errors on the Debian packages"
 # Unpacked together somewhere else: the tool and a program built through the pkg-config file run.
 root=$work/debian-root
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$root"; done
+# The library is the tarball's, built for the same systems. The tool links it and the system's
+# libstdc++, so it asks for this release's glibc, as its Depends say; shown, not held to RHEL 8.
+mapfile -t binaries < <(elf_files "$root")
+[ ${#binaries[@]} = 2 ] || { echo "ELF files in the Debian packages: ${binaries[*]}"; exit 1; }
+scripts/check-symbol-versions.sh "$root/usr/$multiarch/libKORFlowID.so.$version"
+{ scripts/check-symbol-versions.sh "$root/usr/bin/korflowid" || true; } | sed '1s/^FAIL/info/;1!d'
 export LD_LIBRARY_PATH=$root/usr/$multiarch
 [ "$("$root/usr/bin/korflowid" --field release)" = "GQ.2.1" ]
 PKG_CONFIG_PATH=$root/usr/$multiarch/pkgconfig
-# shellcheck disable=SC2046
-c++ -std=c++17 tests/consumer/main.cpp $(pkg-config --cflags --libs korflowid) -o "$work/consumer-deb"
+# Installed where the system's headers and libraries are, the packages give no -I or -L of their own;
+# here the unpacked tree stands in for /usr.
+grep -qx 'prefix=/usr' "$PKG_CONFIG_PATH/korflowid.pc" ||
+  { echo "libkorflowid-dev's korflowid.pc:"; cat "$PKG_CONFIG_PATH/korflowid.pc"; exit 1; }
+flags=$(pkg-config --cflags --libs korflowid)
+[ "$(echo $flags)" = "-lKORFlowID" ] || { echo "pkg-config gives '$flags' for the Debian packages"; exit 1; }
+# shellcheck disable=SC2086
+c++ -std=c++17 tests/consumer/main.cpp -I"$root/usr/include" -L"$root/usr/$multiarch" $flags -o "$work/consumer-deb"
 check_run "$work/consumer-deb"
 echo "== packages: listings fine, the unpacked tarball and Debian packages work ($((SECONDS - started)) s)"

@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 # A copy beside its own package list, so the list is the test's.
 mkdir -p "$work/tree/scripts" "$work/tree/.ci"
 cp "$script" "$work/tree/scripts/install-deps.sh"
-printf '# comment\ncmake\n  g++   # trailing comment\n\nlibgtest-dev\n[checks]\nvalgrind\n[windows]\nwine64\n' > "$work/tree/.ci/packages.txt"
+printf '# comment\ncmake\n  g++   # trailing comment\n\nlibgtest-dev\n[checks]\nvalgrind\n[windows]\nwine64\n[arm64]\nqemu-user\n' > "$work/tree/.ci/packages.txt"
 
 # $1: installed packages; $2: uid; $3: which stand-ins exist (apt-get, sudo).
 stand_ins() {
@@ -43,7 +43,11 @@ nl=$'\n'
 check "all present" "cmake g++ libgtest-dev" 1000 "apt-get sudo" "" 0 "" "all 3 packages are present"
 check "checks present too" "cmake g++ libgtest-dev valgrind" 0 "apt-get" "--checks" 0 "" "all 4 packages"
 check "windows present too" "cmake g++ libgtest-dev wine64" 0 "apt-get" "--windows" 0 "" "all 4 packages"
-check "every section" "cmake g++ libgtest-dev valgrind wine64" 0 "apt-get" "--windows --checks" 0 "" "all 5 packages"
+check "arm64 present too" "cmake g++ libgtest-dev qemu-user" 0 "apt-get" "--arm64" 0 "" "all 4 packages"
+check "every section" "cmake g++ libgtest-dev valgrind wine64 qemu-user" 0 "apt-get" "--windows --checks --arm64" 0 "" \
+  "all 6 packages"
+check "arm64 missing alone" "cmake g++ libgtest-dev valgrind" 0 "apt-get" "--checks --arm64" 0 \
+  "apt-get update -q${nl}apt-get install -y -q qemu-user" "installing qemu-user"
 check "missing, as root" "cmake" 0 "apt-get sudo" "" 0 \
   "apt-get update -q${nl}apt-get install -y -q g++ libgtest-dev" "installing g++ libgtest-dev"
 check "missing, through sudo" "cmake g++ libgtest-dev" 1000 "apt-get sudo" "--checks" 0 \
