@@ -78,3 +78,15 @@ function(korflowid_add_msvc_names target header)
     KORFLOWID_MSVC_IMPORT_DEFINITION ${msvc_def})
   install(FILES ${import_library} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
 endfunction()
+
+# Whether the module carries its own copy of the C++ runtime (MinGW's -static or -static-libstdc++
+# when linking it): only then is what that runtime allocated at load the module's own to free at
+# unload, which DllMain does where `objects` (the module's sources) are compiled with
+# KORFLOWID_STATIC_CXX_RUNTIME. A runtime in libstdc++-6.dll belongs to the whole process.
+function(korflowid_free_static_runtime_at_unload objects)
+  string(TOUPPER "${CMAKE_BUILD_TYPE}" config)
+  set(flags " ${CMAKE_SHARED_LINKER_FLAGS} ${CMAKE_SHARED_LINKER_FLAGS_${config}} ")
+  if(flags MATCHES " -static(-libstdc\\+\\+)? ")
+    target_compile_definitions(${objects} PRIVATE KORFLOWID_STATIC_CXX_RUNTIME)
+  endif()
+endfunction()

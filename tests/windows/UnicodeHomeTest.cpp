@@ -116,6 +116,24 @@ TEST(UnicodeHome, TreeBelowAnyNameIsReadAsItsAsciiCopy) {
   }
 }
 
+TEST(UnicodeHome, VerbatimHomeIsReadAsThePlainOne) {
+  if (!underCodePage(0)) GTEST_SKIP() << "runs under the default code page";
+  const std::wstring deep = L"d" + std::wstring(150, L'e') + L"\\" + std::wstring(150, L'e') + L"\\";
+  for (const std::wstring& above : {std::wstring(), deep}) {
+    SCOPED_TRACE(above.size());
+    const TempTree tree;
+    std::wstring base = fs::u8path(tree.path()).wstring() + above;
+    for (wchar_t& unit : base) unit = unit == L'/' ? L'\\' : unit;
+    copySample(base + L"RJGQ.2.1");
+    const Answers plain = answersFor(base + L"RJGQ.2.1\\kor");
+    const Answers verbatim = answersFor(L"\\\\?\\" + base + L"RJGQ.2.1\\kor");  // as GetFinalPathNameByHandleW gives it
+    EXPECT_NE(plain.report.find("Install Id: 20240611-RJ-004711"), std::string::npos) << plain.report;
+    EXPECT_EQ(verbatim.report, plain.report);
+    EXPECT_EQ(verbatim.code, "RJ");
+    EXPECT_EQ(verbatim.root, "\\\\?\\" + plain.root);
+  }
+}
+
 TEST(UnicodeHome, PatchNamesAreInTheCodePage) {
   const std::pair<unsigned int, std::string> cases[] = {
       {1252, "Patch #3?\r\nPatch #12\xF6\r\n"},
@@ -158,6 +176,23 @@ TEST(WideText, LongPathsReachTheFileSystemResolvedBehindThePrefix) {
             L"\\\\?\\Z:\\i\\" + wd + L"\\InstallVersions\\x.txt");
   EXPECT_EQ(fileSystemPath("//server/share/" + d + "/p.txt"), L"\\\\?\\UNC\\server\\share\\" + wd + L"\\p.txt");
   EXPECT_EQ(fileSystemPath(d + "/a/../p.txt").rfind(L"\\\\?\\", 0), 0u) << "a relative path becomes absolute";
+
+  // Already verbatim: resolved behind the prefix, never above the volume.
+  EXPECT_EQ(fileSystemPath("\\\\?\\Z:\\i\\RJGQ.2.1\\kor/../InstallVersions/./InstallVersion_*.txt"),
+            L"\\\\?\\Z:\\i\\RJGQ.2.1\\InstallVersions\\InstallVersion_*.txt");
+  EXPECT_EQ(fileSystemPath("\\\\?\\UNC\\server\\share\\kor/../../../p.txt"), L"\\\\?\\UNC\\server\\share\\p.txt");
+  EXPECT_EQ(fileSystemPath("\\\\?\\Z:\\kor/../../"), L"\\\\?\\Z:\\");
+
+  // A short relative path below a deep working directory: the limit holds for the path completed.
+  const TempTree tree;
+  const std::string w(60, 'w');
+  const std::string deepDirectory = tree.makeDirectory(w + "/" + w + "/" + w);
+  const std::wstring before = fs::current_path().wstring();
+  ASSERT_TRUE(::SetCurrentDirectoryW(fs::u8path(deepDirectory).wstring().c_str()));
+  const std::wstring relative = fileSystemPath("kor/../" + std::string(60, 'p') + ".txt");
+  ::SetCurrentDirectoryW(before.c_str());
+  EXPECT_EQ(relative.rfind(L"\\\\?\\", 0), 0u) << "below " << deepDirectory.size() << " units";
+  EXPECT_EQ(relative.substr(relative.size() - 65), L"\\" + std::wstring(60, L'p') + L".txt");
 }
 
 TEST(WideText, EveryNameSurvivesTheLibrarysText) {

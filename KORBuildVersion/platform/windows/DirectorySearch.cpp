@@ -2,10 +2,14 @@
 // wide paths, so that names in any script are listed and opened as they are.
 #include "platform/DirectorySearch.h"
 
+#include <windows.h>
+// After windows.h, which it needs.
 #include <io.h>
 
+#include <cerrno>
 #include <cstdint>
 
+#include "platform/windows/Absence.h"
 #include "platform/windows/WideText.h"
 
 namespace korflowid::platform {
@@ -58,20 +62,29 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   FindData data{};
   // Forward slashes are fine here; the pattern's letters match without regard to case, as the
   // Windows file systems compare names, and the name comes back in its on-disk case.
-  const SearchHandle search(findFirst(fileSystemPath(directory_ + std::string(pattern)).data(), &data));
-  // An invalid search is no match, or no such directory.
-  for (bool found = search.valid(); found && matches_.size() < enough; found = findNext(search.get(), &data) == 0) {
+  const WideText path = fileSystemPath(directory_ + std::string(pattern));
+  // The runtime keeps only a coarse errno for a search; the system's own code behind it is the
+  // thread's last error, which nothing touches between the failure and the look at it.
+  const SearchHandle search(findFirst(path.data(), &data));
+  failed_ = !search.valid() && !meansAbsent(errno, ::GetLastError());
+  for (bool found = search.valid(); found && matches_.size() < enough;) {
     Match& match = matches_.emplace_back();
     match.onDisk = toUtf8(data.name);
     match.name = toAnsi(data.name);
     match.creationTime = data.time_create;
     match.creationTimeKnown = true;  // every match of this search carries it
+    // Opening a directory would fail as a file held without sharing does; the listing tells them apart.
+    match.listedAsRegularFile = (data.attrib & _A_SUBDIR) == 0;
+    found = findNext(search.get(), &data) == 0;
+    // The end of the listing is "no more files"; any other failure cut it short.
+    if (!found) failed_ = !meansAbsent(errno, ::GetLastError());
   }
   // Matches open by path: the pattern's directory part, as the search read it.
   directory_.resize(directory_.find_last_of("/\\:") + 1);
 }
 
 bool DirectorySearch::open(std::size_t i, TextFile& file) {
+  if (!matches_[i].listedAsRegularFile) return false;  // a directory is no file, and no fault
   return file.open(directory_ + matches_[i].onDisk);
 }
 

@@ -135,6 +135,49 @@ bool startsWith(std::wstring_view text, std::wstring_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+constexpr std::wstring_view kVerbatimPrefix = L"\\\\?\\";
+
+bool isSeparator(wchar_t unit) {
+  return unit == L'\\' || unit == L'/';
+}
+
+/// A path in the "\\?\" form with "." and ".." resolved and backslashes only: the system takes such a
+/// path literally, where the root's own "/../" must still climb. The volume ("C:", "UNC\server\share",
+/// "Volume{...}") stays as it is, and ".." never climbs above it.
+///   "\\?\C:\i\kor/../InstallVersions/x.txt"  =>  "\\?\C:\i\InstallVersions\x.txt"
+WideText resolvedVerbatim(std::wstring_view text) {
+  std::wstring_view rest = text.substr(kVerbatimPrefix.size());
+  const bool unc =
+      rest.size() > 3 && isSeparator(rest[3]) && ::CompareStringOrdinal(rest.data(), 3, L"UNC", 3, TRUE) == CSTR_EQUAL;
+  std::size_t volumeNames = unc ? 3 : 1;
+  WideText out(kVerbatimPrefix.begin(), kVerbatimPrefix.end());
+  std::vector<std::size_t> nameStarts;  // where each name after the volume begins in `out`, for ".."
+  while (!rest.empty()) {
+    std::size_t length = 0;
+    while (length < rest.size() && !isSeparator(rest[length])) ++length;
+    const std::wstring_view name = rest.substr(0, length);
+    rest.remove_prefix(length < rest.size() ? length + 1 : length);
+    if (volumeNames > 0) {
+      --volumeNames;
+    } else if (name.empty() || name == L".") {
+      continue;
+    } else if (name == L"..") {
+      if (!nameStarts.empty()) {
+        out.resize(nameStarts.back());
+        nameStarts.pop_back();
+      }
+      continue;
+    } else {
+      nameStarts.push_back(out.size());
+    }
+    if (out.size() > kVerbatimPrefix.size()) out.push_back(L'\\');
+    out.insert(out.end(), name.begin(), name.end());
+  }
+  if (isSeparator(text.back())) out.push_back(L'\\');
+  out.push_back(L'\0');
+  return out;
+}
+
 }  // namespace
 
 std::string toUtf8(std::wstring_view text) {
@@ -181,17 +224,25 @@ std::size_t copyAsAnsi(std::string_view text, char* buffer, std::size_t size) {
 WideText fileSystemPath(std::string_view path) {
   WideText wide = toWide(path);
   const std::wstring_view text(wide.data(), wide.size() - 1);
-  // MAX_PATH less the room a directory must leave for an 8.3 file name: the smaller of the limits.
-  constexpr std::size_t kLimit = MAX_PATH - 12;
-  if (text.size() < kLimit || startsWith(text, L"\\\\?\\") || startsWith(text, L"\\\\.\\")) return wide;
+  if (startsWith(text, kVerbatimPrefix)) return resolvedVerbatim(text);
+  if (startsWith(text, L"\\\\.\\")) return wide;  // a device path, which the system resolves itself
+  // The limit holds for the path as the system completes it, below the working directory: a short
+  // relative path can pass it where the text does not.
   const DWORD needed = ::GetFullPathNameW(wide.data(), 0, nullptr, nullptr);
   if (needed == 0) return wide;  // the call then fails as it would have anyway
   WideText full(needed);
   const DWORD got = ::GetFullPathNameW(wide.data(), needed, full.data(), nullptr);
   if (got == 0 || got >= needed) return wide;
   std::wstring_view resolved(full.data(), got);
-  if (startsWith(resolved, L"\\\\?\\") || startsWith(resolved, L"\\\\.\\")) return full;
-  std::wstring_view prefix = L"\\\\?\\";
+  // MAX_PATH less the room a directory must leave for an 8.3 file name: the smaller of the limits.
+  constexpr std::size_t kLimit = MAX_PATH - 12;
+  if (resolved.size() < kLimit) {
+    if (text.size() < kLimit) return wide;  // as it always went
+    full.resize(got + 1);
+    return full;
+  }
+  if (startsWith(resolved, kVerbatimPrefix) || startsWith(resolved, L"\\\\.\\")) return full;
+  std::wstring_view prefix = kVerbatimPrefix;
   if (startsWith(resolved, L"\\\\")) {  // \\server\share\...
     prefix = L"\\\\?\\UNC";
     resolved.remove_prefix(1);

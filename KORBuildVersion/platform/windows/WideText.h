@@ -32,11 +32,14 @@ std::string toAnsi(std::wstring_view text);
 std::size_t copyAsAnsi(std::wstring_view text, std::string_view tail, char* buffer, std::size_t size);
 std::size_t copyAsAnsi(std::string_view text, char* buffer, std::size_t size);
 
-/// `path` as the wide path handed to the file system. Below 248 UTF-16 units, the limit of a
-/// directory path, it goes as it is. A longer one becomes absolute, with "." and ".." resolved and
-/// backslashes only, behind the "\\?\" prefix that lifts the limit: Windows takes such a path
-/// literally, so nothing may be left for it to resolve.
+/// `path` as the wide path handed to the file system. While it stays below 248 UTF-16 units, the limit
+/// of a directory path, as the system completes it below the working directory, it goes as it is. A
+/// longer one becomes absolute, with "." and ".." resolved and backslashes only, behind the "\\?\"
+/// prefix that lifts the limit: Windows takes such a path literally, so nothing may be left for it to
+/// resolve. A path given in that form already has its "." and ".." resolved the same way, without
+/// climbing above its volume.
 ///   "Z:/i/<300 characters>/kor/../patch_*.txt"  =>  "\\?\Z:\i\<300 characters>\patch_*.txt"
+///   "\\?\UNC\server\share\i\kor/../patch_*.txt"  =>  "\\?\UNC\server\share\i\patch_*.txt"
 WideText fileSystemPath(std::string_view path);
 
 }  // namespace korflowid::platform
