@@ -13,7 +13,7 @@ if(CPACK_GENERATOR STREQUAL "RPM")
   # The library is found through ld.so.cache and the .pc file names its prefix: the packages work only
   # where they were built for, and CPack would otherwise make them relocatable.
   set(CPACK_PACKAGE_RELOCATABLE OFF)
-  # CPack writes scriptlets only as shell script bodies and has no spec lines per package, so the
+  # CPack writes scriptlets only as shell script bodies and takes no other directives per package, so the
   # library package's own lines are chosen by its name: ldconfig run directly after install and
   # removal, as the distributions run it, and no /usr/lib/.build-id links, which rpmlint takes for
   # unversioned files of a library package (no debug information ships for them to lead to). Set here
