@@ -62,7 +62,7 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
     errno = 0;  // a null from readdir with errno still 0 is the end, not an error
     const dirent* entry = ::readdir(asDirectory(handle_.directory));
     if (entry == nullptr) {
-      failed_ = errno != 0;
+      if (errno != 0) failed_ = true;  // cut short: the rest of the directory is unknown
       break;
     }
     const std::string_view name = entry->d_name;
