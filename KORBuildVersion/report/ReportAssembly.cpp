@@ -41,16 +41,13 @@ std::string assembleWholeReport(bool& faulted) {
   // Every piece is cut short once it alone can no longer fit, so no piece costs more than the
   // buffer's worth of reading.
   constexpr std::size_t limit = kReportBufferSize;
-  ScanFaults versionFaults;
-  std::string report = scanVersionFiles(root, ScanMode::InstallVersions, limit, versionFaults);
-  faulted = faulted || versionFaults.any;
+  ScanFaults faults;
+  std::string report = scanVersionFiles(root, ScanMode::InstallVersions, limit, faults);
   // Version files that could not be listed are not absent: an older installation's fallback file
   // must not stand in for them.
-  if (report.size() < 3 && !versionFaults.listingFailed) report.insert(0, fallbackText(root, limit, faulted));
-  if (report.size() >= limit) return {};
-  ScanFaults patchFaults;
-  report += scanVersionFiles(root, ScanMode::Patches, limit, patchFaults);
-  faulted = faulted || patchFaults.any;
+  if (report.size() < 3 && !faults.listingFailed) report.insert(0, fallbackText(root, limit, faulted));
+  if (report.size() < limit) report += scanVersionFiles(root, ScanMode::Patches, limit, faults);
+  faulted = faulted || faults.any;
   if (report.size() >= limit) return {};
   return report;
 }

@@ -226,16 +226,20 @@ WideText fileSystemPath(std::string_view path) {
   const std::wstring_view text(wide.data(), wide.size() - 1);
   if (startsWith(text, kVerbatimPrefix)) return resolvedVerbatim(text);
   if (startsWith(text, L"\\\\.\\")) return wide;  // a device path, which the system resolves itself
-  // The limit holds for the path as the system completes it, below the working directory: a short
-  // relative path can pass it where the text does not.
+  // MAX_PATH less the room a directory must leave for an 8.3 file name: the smaller of the limits.
+  constexpr std::size_t kLimit = MAX_PATH - 12;
+  // Completing an absolute path only resolves "." and "..", so a short one stays short: it goes as it
+  // is, without asking the system. The limit holds for the path as the system completes it, below the
+  // working directory, so a short relative path can pass it where the text does not.
+  const bool absolute =
+      text.size() >= 3 && ((text[1] == L':' && isSeparator(text[2])) || (isSeparator(text[0]) && isSeparator(text[1])));
+  if (absolute && text.size() < kLimit) return wide;
   const DWORD needed = ::GetFullPathNameW(wide.data(), 0, nullptr, nullptr);
   if (needed == 0) return wide;  // the call then fails as it would have anyway
   WideText full(needed);
   const DWORD got = ::GetFullPathNameW(wide.data(), needed, full.data(), nullptr);
   if (got == 0 || got >= needed) return wide;
   std::wstring_view resolved(full.data(), got);
-  // MAX_PATH less the room a directory must leave for an 8.3 file name: the smaller of the limits.
-  constexpr std::size_t kLimit = MAX_PATH - 12;
   if (resolved.size() < kLimit) {
     if (text.size() < kLimit) return wide;  // as it always went
     full.resize(got + 1);
