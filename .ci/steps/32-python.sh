@@ -92,7 +92,7 @@ unset KORFLOWID_LIBRARY LD_LIBRARY_PATH PYTHONPATH KOR_HOME
   KOR_HOME=$source_dir/examples/RJGQ.2.1/kor "$venv_python" -c '
 import korflowid
 print("korflowid", korflowid.__version__, "library", korflowid.library_version())
-print(korflowid.flow(), korflowid.flow_name(), korflowid.release(), korflowid.release_name())
+print(repr(korflowid.flow()), korflowid.flow_name(), repr(korflowid.release()), korflowid.release_name())
 print(repr(korflowid.install_id()), repr(korflowid.abbreviated_flow_name()), repr(korflowid.value("No Such Label:")))'
 )
 
