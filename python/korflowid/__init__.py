@@ -121,6 +121,10 @@ class Error(Exception):
         #: The library's status (a ``Status`` value).
         self.status = status
 
+    def __reduce__(self) -> Tuple[Any, ...]:
+        # So that the error survives pickling, as it crosses a process pool.
+        return type(self), (str(self), self.status)
+
 
 class NoHomeError(Error):
     """KOR_HOME is not set (for ``home=None``), or ``home`` is empty."""
@@ -141,6 +145,9 @@ class ReadError(Error):
     def __init__(self, message: str, status: int, partial: Optional[str] = None) -> None:
         super().__init__(message, status)
         self.partial = partial
+
+    def __reduce__(self) -> Tuple[Any, ...]:
+        return type(self), (str(self), self.status, self.partial)
 
 
 def _decode(data: bytes) -> str:

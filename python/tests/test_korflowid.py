@@ -7,6 +7,7 @@ tree beside this file.
 
 import os
 import pathlib
+import pickle
 import re
 import subprocess
 import sys
@@ -102,6 +103,8 @@ def test_errors(call, error):
         call()
     if issubclass(error, korflowid.Error):
         assert raised.value.status < 0 and str(raised.value)
+        copy = pickle.loads(pickle.dumps(raised.value))  # as a process pool hands it back
+        assert (type(copy), str(copy), copy.status) == (error, str(raised.value), raised.value.status)
 
 
 @pytest.mark.parametrize("files, length", [(40, "over 4096"), (150, None)])
