@@ -21,6 +21,7 @@ zip=$work/packages/KORFlowID-$version-win64.zip
 expected="bin/KORFlowID.dll
 bin/korflowid.exe
 include/KORFlow.h
+include/korflowid.h
 lib/KORFlowID.lib
 lib/cmake/KORFlowID/KORFlowIDConfig.cmake
 lib/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
