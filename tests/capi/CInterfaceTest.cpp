@@ -187,6 +187,12 @@ INSTANTIATE_TEST_SUITE_P(CInterface, CInterfaceTrees, ::testing::ValuesIn(kTrees
                            return name;
                          });
 
+#if defined(_WIN32)
+constexpr bool kOneKeptReport = false;
+#else
+constexpr bool kOneKeptReport = true;
+#endif
+
 TEST(CInterface, OnlyTheProcesssOwnInstallationIsKept) {
   inFreshModule([] {
     korflowid::test::InstallTree tree;  // KOR_HOME set
@@ -197,8 +203,10 @@ TEST(CInterface, OnlyTheProcesssOwnInstallationIsKept) {
     };
     EXPECT_EQ(installId(nullptr), (Answer{KOR_OK, "1"}));
     tree.version("1", "Install Id: 2\n");
-    EXPECT_EQ(installId(nullptr), (Answer{KOR_OK, "1"}));  // the report kept, also for the C++ getter
-    EXPECT_EQ(valueOf(KORFlow::GetInstallId, "Install Id:"), "1");
+    EXPECT_EQ(installId(nullptr), (Answer{KOR_OK, "1"}));  // the report kept
+    // One kept report for both interfaces where their texts are one; on Windows, where the C++
+    // interface's patch numbers are in the code page, each keeps its own, first read on its first call.
+    EXPECT_EQ(valueOf(KORFlow::GetInstallId, "Install Id:"), kOneKeptReport ? "1" : "2");
     EXPECT_EQ(installId(home.c_str()), (Answer{KOR_OK, "2"}));
     EXPECT_EQ(ask([&](char* b, size_t s, size_t* l) { return kor_report(home.c_str(), b, s, l); }).text,
               "Install Id: 2\r\n\r\n");
