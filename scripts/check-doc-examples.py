@@ -29,7 +29,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 MARKER = re.compile(r"^<!-- (not run: .+|run by CI: (\S+)|prints) -->$")
-FENCE = re.compile(r"^```(\S*)\s*$")
+FENCE = re.compile(r"^( *)```(\S*)\s*$")
 
 
 def blocks(path):
@@ -45,13 +45,14 @@ def blocks(path):
             i += 1
             continue
         start = i
+        indent = len(match.group(1))  # a block inside a list item
         i += 1
         body = []
-        while i < len(lines) and not lines[i].startswith("```"):
-            body.append(lines[i])
+        while i < len(lines) and not lines[i].strip().startswith("```"):
+            body.append(lines[i][indent:])
             i += 1
         marker = previous if MARKER.match(previous) else ""
-        yield start + 1, match.group(1), marker, "\n".join(body) + "\n"
+        yield start + 1, match.group(2), marker, "\n".join(body) + "\n"
         previous = ""
         i += 1
 
