@@ -15,7 +15,8 @@ Each fenced block is taken by its language:
            output, standard output and standard error together
 Programs run with KOR_HOME naming the sample installation and HOME a scratch folder. A text block right
 after an example, marked <!-- prints -->, is what the example must print. Other languages (text, cmake)
-are not run. On the line before a block:
+are not run. Every relative link must name README.md, CHANGELOG.md or a page of docs/, which are installed
+together, so that the links hold in the packages too. On the line before a block:
   <!-- not run: REASON -->       skips it, for systems CI does not have
   <!-- run by CI: FILE -->       each command of the block (lines, split at " && ") must appear in FILE,
                                  a CI script that runs it
@@ -138,7 +139,18 @@ class Checker:
             elif command is not None:
                 output.append(line)
 
+    def check_links(self, path):
+        """Every relative link names a file that exists, so that the links hold where docs/ is installed."""
+        text = re.sub(r"```.*?```", "", path.read_text(encoding="utf-8"), flags=re.S)
+        for target in sorted(set(re.findall(r"\]\(([^)#:\s]+)(?:#[^)]*)?\)", text))):
+            if not (path.parent / target).exists():
+                self.fail(f"{path.relative_to(ROOT)}", f"links to {target}, which does not exist")
+            elif (path.parent / target).resolve().parent not in (ROOT, ROOT / "docs"):
+                self.fail(f"{path.relative_to(ROOT)}", f"links to {target}, which is not installed with it")
+        self.count("files")
+
     def check_file(self, path):
+        self.check_links(path)
         listed = list(blocks(path))
         for index, (line, language, marker, text) in enumerate(listed):
             where = f"{path.relative_to(ROOT)}:{line} ({language or 'no language'})"
