@@ -16,6 +16,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 config=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt" | tr '[:upper:]' '[:lower:]')
 (cd "$build" && cpack -G TGZ -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 
+# README, CHANGELOG.md and docs/ lie together wherever the documentation is installed.
+doc_files() { printf '%s\n' "$1/README.md" "$1/CHANGELOG.md"; for page in docs/*.md; do echo "$1/$page"; done; }
 expected="bin/korflowid
 include/KORFlow.h
 include/korflowid.h
@@ -27,8 +29,9 @@ lib/libKORFlowID.so
 lib/libKORFlowID.so.1
 lib/libKORFlowID.so.$version
 lib/pkgconfig/korflowid.pc
-share/doc/KORFlowID/README.md
+$(doc_files share/doc/KORFlowID)
 share/man/man1/korflowid.1.gz"
+expected=$(echo "$expected" | LC_ALL=C sort)
 check_listing() {  # name, listing of files relative to the package's prefix[, expected listing]
   local wanted=${3:-$expected}
   if [ "$2" != "$wanted" ]; then
@@ -96,7 +99,7 @@ $multiarch/cmake/KORFlowID/KORFlowIDTargets-release.cmake
 $multiarch/cmake/KORFlowID/KORFlowIDTargets.cmake
 $multiarch/libKORFlowID.so
 $multiarch/pkgconfig/korflowid.pc
-share/doc/libkorflowid-dev/README.md
+$(doc_files share/doc/libkorflowid-dev)
 $(docs libkorflowid-dev)"
   [korflowid]="bin/korflowid
 $(docs korflowid)
