@@ -40,11 +40,11 @@
  * @brief Marks the C interface's functions as exported from KORFlowID (KORFLOWID_BUILDING), imported
  * from KORFlowID.dll, or neither when the library is linked statically (KORFLOWID_STATIC).
  */
-#if defined(_WIN32)
+#if defined(KORFLOWID_STATIC)
+#define KORFLOWID_C_API
+#elif defined(_WIN32)
 #if defined(KORFLOWID_BUILDING)
 #define KORFLOWID_C_API __declspec(dllexport)
-#elif defined(KORFLOWID_STATIC)
-#define KORFLOWID_C_API
 #else
 #define KORFLOWID_C_API __declspec(dllimport)
 #endif
