@@ -109,11 +109,11 @@ class Document:
         if relationship not in self.doc["relationships"]:
             self.doc["relationships"].append(relationship)
 
-    def runtime(self, name, version, licence, linkage, comment):
-        """A runtime package, one per name, kind of linking and version."""
-        key = (name, linkage, version)
+    def runtime(self, name, version, licence, linkage, comment, origin=""):
+        """A runtime package, one per name, kind of linking, version and Debian package it came from."""
+        key = (name, linkage, version, origin)
         if key not in self.runtimes:
-            ident = spdx_id(f"{name}-{linkage}-{version}")
+            ident = spdx_id(f"{name}-{linkage}-{version}-{origin}")
             self.runtimes[key] = ident
             package = {
                 "name": name,
@@ -193,11 +193,15 @@ def static_elf_runtimes(document, file_id, machine):
                                    ("libgcc", "libgcc.a", GCC_RUNTIME_LICENCE)):
         package, debian_version = debian_package_of(command(cxx, f"-print-file-name={archive}").strip())
         ident = document.runtime(name, upstream(debian_version), licence, "static",
-                                 f"Linked into the binary from {archive} of Debian's {package} {debian_version}.")
+                                 f"Linked into the binary from {archive} of Debian's {package} {debian_version}.",
+                                 package)
         document.relate(file_id, "STATIC_LINK", ident)
 
 
 def dynamic_elf_runtimes(document, file_id, needed, versions, sonames):
+    # Each runtime once per binary, with the symbol versions of all its shared objects together
+    # (libc.so.6 and the dynamic loader are both glibc).
+    runtimes = {}
     for library in needed:
         if library in sonames:
             document.relate(file_id, "DYNAMIC_LINK", sonames[library], f"needs {library}")
@@ -210,19 +214,27 @@ def dynamic_elf_runtimes(document, file_id, needed, versions, sonames):
             name = "libgcc"
         else:
             sys.exit(f"release-sbom: {library} is linked dynamically and not known here")
+        runtimes.setdefault(name, ([], []))
+        runtimes[name][0].append(library)
+        runtimes[name][1].extend(versions.get(library, []))
+    for name, (libraries, symbol_versions) in sorted(runtimes.items()):
         licence, prefixes = RUNTIMES[name]
-        minimum = [f"{prefix}{newest(versions.get(library, []), prefix)}" for prefix in prefixes
-                   if newest(versions.get(library, []), prefix)]
+        minimum = [f"{prefix}{newest(symbol_versions, prefix)}" for prefix in prefixes
+                   if newest(symbol_versions, prefix)]
         # glibc's own versions name its releases; libstdc++'s and libgcc's are symbol sets.
         version = minimum[0][len("GLIBC_"):] if name == "glibc" and minimum else " ".join(minimum) or "NOASSERTION"
         ident = document.runtime(name, version, licence, "shared",
                                  "The oldest version the binaries that link it dynamically need (from their "
                                  "symbol versions); any later one serves.")
-        document.relate(file_id, "DYNAMIC_LINK", ident, f"{library}, at least {', '.join(minimum) or 'any'}")
+        document.relate(file_id, "DYNAMIC_LINK", ident,
+                        f"{', '.join(libraries)}, at least {', '.join(minimum) or 'any version'}")
 
 
-def pe_runtimes(document, file_id, imports):
+def pe_runtimes(document, file_id, imports, ours):
     for library in imports:
+        if library.lower() in ours:
+            document.relate(file_id, "DYNAMIC_LINK", ours[library.lower()], f"needs {library}")
+            continue
         ident = document.runtime(library, "NOASSERTION", "NOASSERTION", "system",
                                  "Part of Windows, which every supported version has.")
         document.relate(file_id, "DYNAMIC_LINK", ident)
@@ -237,8 +249,8 @@ def pe_runtimes(document, file_id, imports):
             ("winpthreads", "MIT", mingw, mingw_version, "MinGW-w64's POSIX threads library."),
             ("libstdc++", GCC_RUNTIME_LICENCE, gcc, gcc_version, ""),
             ("libgcc", GCC_RUNTIME_LICENCE, gcc, gcc_version, "")):
-        ident = document.runtime(name + " (MinGW-w64)", upstream(debian_version), licence, "static-mingw",
-                                 f"{comment} Linked in from Debian's {package} {debian_version}.".strip())
+        ident = document.runtime(name + " (MinGW-w64)", upstream(debian_version), licence, "static",
+                                 f"{comment} Linked in from Debian's {package} {debian_version}.".strip(), package)
         document.relate(file_id, "STATIC_LINK", ident)
 
 
@@ -306,16 +318,18 @@ def main():
             facts = elf_facts(path) if form == "elf" else None
             if facts and facts[1]:
                 sonames.setdefault((kind, facts[1]), file_id)
+            if form == "pe" and path.lower().endswith(".dll"):
+                sonames.setdefault((kind, os.path.basename(path).lower()), file_id)
             entries.append((kind, file_id, form, path, facts))
     for kind, file_id, form, path, facts in entries:
+        ours = {soname: ident for (k, soname), ident in sonames.items() if k == kind}
         if form == "pe":
-            pe_runtimes(document, file_id, pe_imports(path))
+            pe_runtimes(document, file_id, pe_imports(path), ours)
             continue
         machine, _, needed, versions, static = facts
         if static:
             static_elf_runtimes(document, file_id, machine)
         else:
-            ours = {soname: ident for (k, soname), ident in sonames.items() if k == kind}
             dynamic_elf_runtimes(document, file_id, needed, versions, ours)
     if source_id:
         for kind, name, package_id, unpacked in scanned:
