@@ -75,7 +75,7 @@ release_build=(-DCMAKE_BUILD_TYPE=Release -DKORFLOWID_BUILD_TESTS=OFF -DKORFLOWI
 build_and_stage() {  # name, build folder, stage name, configure arguments...
   local name=$1 build=$2 stage=$3
   shift 3
-  say "building $name"
+  say "building $name ($SECONDS s so far)"
   run "$name" cmake -S . -B "$build" "${release_build[@]}" "$@"
   run "$name" cmake --build "$build" -j2
   run "$name" cmake --install "$build" --strip --prefix "$work/stage/$stage"
@@ -121,13 +121,13 @@ artifacts+=("windows $win_name.zip")
 
 # The distribution packages, as their presets build them; CPack's DEB generator and rpmbuild (through
 # cmake/KORFlowIDCPackOptions.cmake) both take their times from SOURCE_DATE_EPOCH.
-say "building the Debian packages"
+say "building the Debian packages ($SECONDS s so far)"
 run deb cmake --workflow --preset deb
 for file in build-deb/packages/*.deb; do
   cp "$file" "$out/"
   artifacts+=("deb $(basename "$file")")
 done
-say "building the RPM packages"
+say "building the RPM packages ($SECONDS s so far)"
 run rpm cmake --workflow --preset rpm
 for file in build-rpm/packages/*.rpm; do
   cp "$file" "$out/"
@@ -137,7 +137,7 @@ done
 # The wheels, once the project has their presets.
 for preset in python python-arm64; do
   grep -q "\"name\": *\"$preset\"" CMakePresets.json || continue
-  say "building the wheel of preset $preset"
+  say "building the wheel of preset $preset ($SECONDS s so far)"
   binary_dir=build-$preset
   run "$preset" cmake --workflow --preset "$preset"
   mapfile -t wheels < <(find "$binary_dir" -name '*.whl' | LC_ALL=C sort)
@@ -217,5 +217,5 @@ if [ -n "$keep" ]; then
   mv "$src" "$keep"
   say "source tree and build folders kept in $keep"
 fi
-say "$(wc -l <"$out/SHA256SUMS") files in $out:"
+say "$(wc -l <"$out/SHA256SUMS") files in $out after $SECONDS s:"
 (cd "$out" && ls -l --time-style=+ | sed 1d) >&2
