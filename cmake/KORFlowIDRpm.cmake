@@ -23,8 +23,9 @@ set(CPACK_RPM_RUNTIME_PACKAGE_GROUP "System Environment/Libraries")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_NAME korflowid-devel)
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_SUMMARY "Development files for the korflowid library")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_DESCRIPTION "${korflowid_about}\n\n"
-    "This package holds what building against the library needs: the header\n"
-    "KORFlow.h, the CMake package KORFlowID and the pkg-config file korflowid.")
+    "This package holds what building against the library needs: the headers\n"
+    "KORFlow.h and korflowid.h (C), the CMake package KORFlowID and the\n"
+    "pkg-config file korflowid.")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_GROUP "Development/Libraries")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_REQUIRES "korflowid-libs%{?_isa} = ${korflowid_rpm_evr}")
 

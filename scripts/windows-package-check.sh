@@ -28,6 +28,7 @@ fi
 expected="bin/KORFlowID.dll
 bin/korflowid.exe
 include/KORFlow.h
+include/korflowid.h
 lib/KORFlowID.lib
 lib/cmake/KORFlowID/KORFlowIDConfig.cmake
 lib/cmake/KORFlowID/KORFlowIDConfigVersion.cmake

@@ -19,6 +19,7 @@ config=release
 
 expected="bin/korflowid
 include/KORFlow.h
+include/korflowid.h
 lib/cmake/KORFlowID/KORFlowIDConfig.cmake
 lib/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
 lib/cmake/KORFlowID/KORFlowIDTargets-$config.cmake
@@ -89,6 +90,7 @@ declare -A listings=(
 $multiarch/libKORFlowID.so.$version
 $(docs libkorflowid1)"
   [libkorflowid-dev]="include/KORFlow.h
+include/korflowid.h
 $multiarch/cmake/KORFlowID/KORFlowIDConfig.cmake
 $multiarch/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
 $multiarch/cmake/KORFlowID/KORFlowIDTargets-release.cmake
@@ -114,6 +116,11 @@ done
 depends() { dpkg-deb -f "$1" Depends; }
 [[ $(depends "${debs[0]}") =~ libc6\ \(\>=\ [0-9.]+\) ]] || { echo "libkorflowid1: no versioned libc6"; exit 1; }
 [[ $(depends "${debs[2]}") =~ libstdc\+\+6\ \(\>=\ [0-9.]+\) ]] || { echo "korflowid: no versioned libstdc++6"; exit 1; }
+# Callers of the C interface need 1.1.0, where its kor_ names came: dpkg-shlibdeps takes that from shlibs.
+shlibs=$(dpkg-deb --ctrl-tarfile "${debs[0]}" | tar -xO ./shlibs)
+[[ $shlibs == "libKORFlowID 1 libkorflowid1 (>= $deb_version)" ]] && dpkg --compare-versions "$deb_version" ge 1.1.0 ||
+  { echo "libkorflowid1: shlibs '$shlibs' do not ask for 1.1.0 or later"; exit 1; }
+echo "  shlibs: $shlibs"
 for deb in "${debs[@]:1}"; do
   [[ $(depends "$deb") == *"libkorflowid1 (= $deb_version)"* ]] || { echo "$deb: no libkorflowid1"; exit 1; }
 done

@@ -24,6 +24,7 @@ declare -A listings=(
   [korflowid-libs]="/usr/lib64/libKORFlowID.so.1
 /usr/lib64/libKORFlowID.so.$version"
   [korflowid-devel]="/usr/include/KORFlow.h
+/usr/include/korflowid.h
 /usr/lib64/cmake/KORFlowID
 /usr/lib64/cmake/KORFlowID/KORFlowIDConfig.cmake
 /usr/lib64/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
