@@ -38,5 +38,7 @@ if [ "$status" != 0 ]; then
   diff <(cd "$release/out" && sha256sum -- *) <(cd "$other/out" && sha256sum -- *) || true
   exit 1
 fi
+# As docs/release.md tells a customer to check a download.
+(cd "$release/out" && sha256sum --check --ignore-missing SHA256SUMS >/dev/null)
 echo "== release: $(wc -l <"$release/out/SHA256SUMS") files, byte for byte the same in both runs" \
   "(first run $((first - started)) s, second $((SECONDS - first)) s)"
