@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -14,7 +15,9 @@
 #include "support/TestSupport.h"
 
 #if !defined(_WIN32)
+#include <grp.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -25,6 +28,15 @@ using korflowid::test::TempTree;
 const std::string kSampleHome = KORFLOWID_EXAMPLES "/RJGQ.2.1/kor";
 const std::string kHomeMissing = "Cannot locate Trevix environment using environment variable KOR_HOME";
 const std::string kNotReducible = "Cannot compute value of KORROOT using getKORRoot";
+#if defined(_WIN32)
+const std::string kHomeUnsetHint =
+    "KOR_HOME is not set: give --home DIR, or set KOR_HOME=C:\\path\\to\\<flow directory>\\kor, the kor directory "
+    "of an installation";
+#else
+const std::string kHomeUnsetHint =
+    "KOR_HOME is not set: give --home DIR, or export KOR_HOME=/path/to/<flow directory>/kor, the kor directory of an "
+    "installation";
+#endif
 
 struct ToolRun {
   int status = -1;
@@ -72,6 +84,54 @@ ToolRun runTool(const std::vector<std::string>& arguments, bool oneStream = fals
 #endif
   return run;
 }
+
+#if !defined(_WIN32)
+/// The tool run by a user whom permission bits bind: this process when it is not root, else a child
+/// that drops to uid and gid 65534 first and hands the run back through a pipe. Nothing, and the
+/// reason in `whyNot`, when the child cannot drop (a user namespace without that id, say).
+std::optional<ToolRun> runToolUnprivileged(const std::vector<std::string>& arguments, std::string& whyNot) {
+  if (geteuid() != 0) return runTool(arguments);
+  int channel[2];
+  if (pipe(channel) != 0) {
+    whyNot = "no pipe to a child";
+    return std::nullopt;
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    const ToolRun run = runTool(arguments);
+    const std::string message =
+        std::to_string(run.status) + "\n" + std::to_string(run.out.size()) + "\n" + run.out + run.err;
+    for (std::size_t at = 0; at < message.size();) {
+      const ssize_t written = write(channel[1], message.data() + at, message.size() - at);
+      if (written <= 0) _exit(4);
+      at += static_cast<std::size_t>(written);
+    }
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string message;
+  char buffer[4096];
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+    message.append(buffer, static_cast<std::size_t>(got));
+  close(channel[0]);
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    whyNot = WIFEXITED(status) && WEXITSTATUS(status) == 3 ? "a child of this root process cannot become uid/gid 65534"
+                                                           : "the child that runs the tool as uid/gid 65534 failed";
+    return std::nullopt;
+  }
+  const std::size_t statusEnd = message.find('\n');
+  const std::size_t sizeEnd = message.find('\n', statusEnd + 1);
+  ToolRun run;
+  run.status = std::stoi(message.substr(0, statusEnd));
+  const std::size_t outSize = std::stoul(message.substr(statusEnd + 1, sizeEnd - statusEnd - 1));
+  run.out = message.substr(sizeEnd + 1, outSize);
+  run.err = message.substr(sizeEnd + 1 + outSize);
+  return run;
+}
+#endif
 
 nlohmann::json parsed(const std::string& text) {
   nlohmann::json value = nlohmann::json::parse(text, nullptr, false);
@@ -181,18 +241,21 @@ TEST(Tool, LibraryMessagesAreDiagnostics) {
     std::vector<std::string> arguments;
     bool homeSet;
     std::string message;
+    std::vector<std::string> hints;  // on standard error in text mode; only the summary has them
   } cases[] = {
-      {{}, false, kHomeMissing},
-      {{"--report"}, false, kHomeMissing},
-      {{"--field", "flow"}, false, kHomeMissing},
-      {{"--home", "kor"}, true, kNotReducible},
+      {{}, false, kHomeMissing, {kHomeUnsetHint}},
+      {{"--report"}, false, kHomeMissing, {}},
+      {{"--field", "flow"}, false, kHomeMissing, {}},
+      {{"--home", "kor"}, true, kNotReducible, {}},  // the message says why already
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
     ScopedEnvironment home("KOR_HOME", c.homeSet ? std::optional<std::string>("unused") : std::nullopt);
     const ToolRun text = runTool(c.arguments);
     EXPECT_EQ(text.out.find("Cannot"), std::string::npos) << text.out;
-    EXPECT_EQ(text.err, "korflowid: library message: " + c.message + "\n");  // once, however often it came
+    std::string err = "korflowid: library message: " + c.message + "\n";  // once, however often it came
+    for (const std::string& hint : c.hints) err += "korflowid: hint: " + hint + "\n";
+    EXPECT_EQ(text.err, err);
 
     std::vector<std::string> arguments = c.arguments;
     if (!arguments.empty() && arguments[0] != "--home") arguments.clear();
@@ -200,7 +263,7 @@ TEST(Tool, LibraryMessagesAreDiagnostics) {
     const ToolRun json = runTool(arguments);
     EXPECT_EQ(json.err, "");
     EXPECT_EQ(parsed(json.out)["messages"], nlohmann::json({c.message}));
-    EXPECT_EQ(parsed(json.out)["hints"], nlohmann::json::array());  // the message says why already
+    EXPECT_EQ(parsed(json.out)["hints"], c.homeSet ? nlohmann::json::array() : nlohmann::json({kHomeUnsetHint}));
   }
 }
 
@@ -287,6 +350,9 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
   tooLong += "123456789\n";
   const std::string version = "RJGQ.2.1/InstallVersions/InstallVersion_1.txt";
   const std::string linkToNothing = "(made a link to nothing)";
+  using std::filesystem::perms;
+  const perms noAccess = perms::none;
+  const perms enterOnly = perms::owner_all | perms::group_exec | perms::others_exec;  // 0711
 
   // The hints on the flow directory name and those on the report come from separate looks, so a row
   // may pair one of each.
@@ -295,6 +361,8 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
     std::string home;                                        // below the tree; made when there are files
     std::vector<std::pair<std::string, std::string>> files;  // name, bytes
     std::vector<std::string> hints;                          // "@" stands for the tree's directory
+    // Modes set once the files are made; the tool then runs as a user whom they bind (never on Windows).
+    std::vector<std::pair<std::string, std::filesystem::perms>> modes = {};
   } cases[] = {
       {"complete installation", "RJGQ.2.1/kor", {{version, labels}}, {}},
       {"wrong KOR_HOME",
@@ -353,7 +421,38 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
        "RJGQ.2.1/kor",
        {{"RJGQ.2.1/InstallVersion.txt", linkToNothing}},
        {"no report, although @RJGQ.2.1/ holds version or patch files"}},
+      {"KOR_HOME names the flow directory, whose kor directory is spelled otherwise",
+       "RJGQ.2.1",
+       {{version, labels}, {"RJGQ.2.1/Kor/x", ""}},
+       {"KOR_HOME names a flow directory (it holds InstallVersions/), not the kor directory inside it: set KOR_HOME to "
+        "@RJGQ.2.1/Kor"}},
+      {"KOR_HOME names the flow directory, which holds only a fallback, with a trailing separator",
+       "RJGQ.2.1/",
+       {{"RJGQ.2.1/installversion.txt", labels}},
+       {"KOR_HOME names a flow directory (it holds installversion.txt), not the kor directory inside it: set KOR_HOME "
+        "to @RJGQ.2.1/kor"}},
+      {"a version directory the user may not list, beside a fallback",
+       "RJGQ.2.1/kor",
+       {{version, labels}, {"RJGQ.2.1/InstallVersion.txt", "Install Id: 6\r\n"}},
+       {"cannot list @RJGQ.2.1/InstallVersions/: Permission denied"},
+       {{"RJGQ.2.1/InstallVersions", noAccess}}},
+      {"a flow directory the user may not enter",
+       "RJGQ.2.1/kor",
+       {{version, labels}},
+       {"cannot look at KOR_HOME @RJGQ.2.1/kor: Permission denied", "cannot list @RJGQ.2.1/: Permission denied"},
+       {{"RJGQ.2.1", noAccess}}},
+      {"a lone version file the user may not read, beside a fallback",
+       "RJGQ.2.1/kor",
+       {{version, labels}, {"RJGQ.2.1/InstallVersion.txt", "Install Id: 6\r\n"}},
+       {"cannot read @" + version + ": Permission denied"},
+       {{version, noAccess}}},
+      {"an installation directory the user may enter but not list: patches unseen",
+       "RJGQ.2.1/kor",
+       {{"RJGQ.2.1/InstallVersion.txt", labels}, {"RJGQ.2.1/patch_3.txt", ""}},
+       {"cannot list @RJGQ.2.1/: Permission denied"},
+       {{"RJGQ.2.1", enterOnly}}},
   };
+  std::string unprivilegedWhyNot;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const TempTree tree;
@@ -368,6 +467,19 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
       }
     }
     if (linkError) continue;
+#if defined(_WIN32)
+    if (!c.modes.empty()) continue;
+#endif
+    // Whoever runs the tool must reach the tree, whatever the umask; then the row's modes bind.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.path())) {
+      if (entry.is_symlink()) continue;
+      std::filesystem::permissions(
+          entry.path(),
+          entry.is_directory()
+              ? perms::owner_all | perms::group_read | perms::group_exec | perms::others_read | perms::others_exec
+              : perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+    }
+    for (const auto& [name, mode] : c.modes) std::filesystem::permissions(tree.path() + name, mode);
     std::vector<std::string> hints = c.hints;
     std::string err;
     for (std::string& hint : hints) {
@@ -375,14 +487,27 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
       err += "korflowid: hint: " + hint + "\n";
     }
     const std::string home = tree.path() + c.home;
-    const ToolRun summary = runTool({"--home", home});
-    EXPECT_EQ(summary.status, 0);  // hints never change the exit status
-    EXPECT_EQ(summary.err, err);
-    EXPECT_EQ(summary.out.find("hint"), std::string::npos) << summary.out;
-    EXPECT_EQ(parsed(runTool({"--home", home, "--json"}).out)["hints"], nlohmann::json(hints));
+    const auto run = [&](const std::vector<std::string>& arguments) -> std::optional<ToolRun> {
+#if !defined(_WIN32)
+      if (!c.modes.empty()) return runToolUnprivileged(arguments, unprivilegedWhyNot);
+#endif
+      return runTool(arguments);
+    };
+    const std::optional<ToolRun> summary = run({"--home", home});
+    const std::optional<ToolRun> json = run({"--home", home, "--json"});
+    const std::optional<ToolRun> field = run({"--home", home, "--field", "install-id"});
+    // The tree goes again only once its owner may enter every directory of it.
+    for (auto mode = c.modes.rbegin(); mode != c.modes.rend(); ++mode)
+      std::filesystem::permissions(tree.path() + mode->first, perms::owner_all);
+    if (!summary || !json || !field) continue;
+    EXPECT_EQ(summary->status, 0);  // hints never change the exit status
+    EXPECT_EQ(summary->err, err);
+    EXPECT_EQ(summary->out.find("hint"), std::string::npos) << summary->out;
+    EXPECT_EQ(parsed(json->out)["hints"], nlohmann::json(hints));
     // One value alone stays quiet: scripts read it.
-    EXPECT_EQ(runTool({"--home", home, "--field", "install-id"}).err, "");
+    EXPECT_EQ(field->err, "");
   }
+  if (!unprivilegedWhyNot.empty()) GTEST_SKIP() << "rows with modes left out: " << unprivilegedWhyNot;
 }
 
 }  // namespace
