@@ -3,6 +3,7 @@
 #include "Hints.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
