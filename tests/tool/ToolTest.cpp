@@ -15,7 +15,6 @@
 #include "support/TestSupport.h"
 
 #if !defined(_WIN32)
-#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -59,11 +58,25 @@ std::string quoted(const std::string& text) {
 #endif
 }
 
+/// A user whom permission bits bind: this process's when it is not root, else uid and gid 65534, to
+/// which the tool's process drops before it starts (setpriv, of util-linux); the command prefix that
+/// gives it. Nothing on Windows, and where root cannot drop.
+std::optional<std::string> unprivilegedPrefix() {
+#if defined(_WIN32)
+  return std::nullopt;
+#else
+  const std::string prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  if (geteuid() != 0) return "";
+  if (std::system((prefix + "true").c_str()) != 0) return std::nullopt;
+  return prefix;
+#endif
+}
+
 /// Runs the tool with standard output and standard error to separate files, or with `oneStream`
-/// both to one, as `>file 2>&1` does.
-ToolRun runTool(const std::vector<std::string>& arguments, bool oneStream = false) {
+/// both to one, as `>file 2>&1` does; behind `prefix`, a command that runs it, when given.
+ToolRun runTool(const std::vector<std::string>& arguments, bool oneStream = false, const std::string& prefix = {}) {
   const TempTree scratch;
-  std::string command = quoted(KORFLOWID_TOOL);
+  std::string command = prefix + quoted(KORFLOWID_TOOL);
   for (const std::string& argument : arguments) command += " " + quoted(argument);
   command += " >" + quoted(scratch.path() + "out") + (oneStream ? " 2>&1" : " 2>" + quoted(scratch.path() + "err"));
 #if defined(_WIN32)
@@ -84,54 +97,6 @@ ToolRun runTool(const std::vector<std::string>& arguments, bool oneStream = fals
 #endif
   return run;
 }
-
-#if !defined(_WIN32)
-/// The tool run by a user whom permission bits bind: this process when it is not root, else a child
-/// that drops to uid and gid 65534 first and hands the run back through a pipe. Nothing, and the
-/// reason in `whyNot`, when the child cannot drop (a user namespace without that id, say).
-std::optional<ToolRun> runToolUnprivileged(const std::vector<std::string>& arguments, std::string& whyNot) {
-  if (geteuid() != 0) return runTool(arguments);
-  int channel[2];
-  if (pipe(channel) != 0) {
-    whyNot = "no pipe to a child";
-    return std::nullopt;
-  }
-  const pid_t child = fork();
-  if (child == 0) {
-    close(channel[0]);
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-    const ToolRun run = runTool(arguments);
-    const std::string message =
-        std::to_string(run.status) + "\n" + std::to_string(run.out.size()) + "\n" + run.out + run.err;
-    for (std::size_t at = 0; at < message.size();) {
-      const ssize_t written = write(channel[1], message.data() + at, message.size() - at);
-      if (written <= 0) _exit(4);
-      at += static_cast<std::size_t>(written);
-    }
-    _exit(0);
-  }
-  close(channel[1]);
-  std::string message;
-  char buffer[4096];
-  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
-    message.append(buffer, static_cast<std::size_t>(got));
-  close(channel[0]);
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    whyNot = WIFEXITED(status) && WEXITSTATUS(status) == 3 ? "a child of this root process cannot become uid/gid 65534"
-                                                           : "the child that runs the tool as uid/gid 65534 failed";
-    return std::nullopt;
-  }
-  const std::size_t statusEnd = message.find('\n');
-  const std::size_t sizeEnd = message.find('\n', statusEnd + 1);
-  ToolRun run;
-  run.status = std::stoi(message.substr(0, statusEnd));
-  const std::size_t outSize = std::stoul(message.substr(statusEnd + 1, sizeEnd - statusEnd - 1));
-  run.out = message.substr(sizeEnd + 1, outSize);
-  run.err = message.substr(sizeEnd + 1 + outSize);
-  return run;
-}
-#endif
 
 nlohmann::json parsed(const std::string& text) {
   nlohmann::json value = nlohmann::json::parse(text, nullptr, false);
@@ -452,7 +417,7 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
        {"cannot list @RJGQ.2.1/: Permission denied"},
        {{"RJGQ.2.1", enterOnly}}},
   };
-  std::string unprivilegedWhyNot;
+  const std::optional<std::string> unprivileged = unprivilegedPrefix();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const TempTree tree;
@@ -467,9 +432,7 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
       }
     }
     if (linkError) continue;
-#if defined(_WIN32)
-    if (!c.modes.empty()) continue;
-#endif
+    if (!c.modes.empty() && !unprivileged) continue;
     // Whoever runs the tool must reach the tree, whatever the umask; then the row's modes bind.
     for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.path())) {
       if (entry.is_symlink()) continue;
@@ -487,27 +450,23 @@ TEST(Tool, HintsSayWhyValuesAreUnknownOrAbsent) {
       err += "korflowid: hint: " + hint + "\n";
     }
     const std::string home = tree.path() + c.home;
-    const auto run = [&](const std::vector<std::string>& arguments) -> std::optional<ToolRun> {
-#if !defined(_WIN32)
-      if (!c.modes.empty()) return runToolUnprivileged(arguments, unprivilegedWhyNot);
-#endif
-      return runTool(arguments);
-    };
-    const std::optional<ToolRun> summary = run({"--home", home});
-    const std::optional<ToolRun> json = run({"--home", home, "--json"});
-    const std::optional<ToolRun> field = run({"--home", home, "--field", "install-id"});
+    const std::string prefix = c.modes.empty() ? std::string() : unprivileged.value_or("");
+    const ToolRun summary = runTool({"--home", home}, false, prefix);
+    const ToolRun json = runTool({"--home", home, "--json"}, false, prefix);
+    const ToolRun field = runTool({"--home", home, "--field", "install-id"}, false, prefix);
     // The tree goes again only once its owner may enter every directory of it.
     for (auto mode = c.modes.rbegin(); mode != c.modes.rend(); ++mode)
       std::filesystem::permissions(tree.path() + mode->first, perms::owner_all);
-    if (!summary || !json || !field) continue;
-    EXPECT_EQ(summary->status, 0);  // hints never change the exit status
-    EXPECT_EQ(summary->err, err);
-    EXPECT_EQ(summary->out.find("hint"), std::string::npos) << summary->out;
-    EXPECT_EQ(parsed(json->out)["hints"], nlohmann::json(hints));
+    EXPECT_EQ(summary.status, 0);  // hints never change the exit status
+    EXPECT_EQ(summary.err, err);
+    EXPECT_EQ(summary.out.find("hint"), std::string::npos) << summary.out;
+    EXPECT_EQ(parsed(json.out)["hints"], nlohmann::json(hints));
     // One value alone stays quiet: scripts read it.
-    EXPECT_EQ(field->err, "");
+    EXPECT_EQ(field.err, "");
   }
-  if (!unprivilegedWhyNot.empty()) GTEST_SKIP() << "rows with modes left out: " << unprivilegedWhyNot;
+#if !defined(_WIN32)
+  if (!unprivileged) GTEST_SKIP() << "rows with modes left out: run as root, and setpriv cannot drop to uid 65534";
+#endif
 }
 
 }  // namespace
