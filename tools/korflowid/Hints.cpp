@@ -33,7 +33,6 @@ struct Entry {
   std::string name;
   bool directory = false;
   bool regular = false;
-  std::uintmax_t size = 0;  // of regular files; 0 for anything else
 };
 
 /// A look at the tree that the system refused, with its reason; a hint names all three.
