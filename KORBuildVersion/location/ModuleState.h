@@ -89,6 +89,20 @@ struct ModuleState {
   alignas(64) char reportBuffer[kReportBufferSize] = {};
   platform::Lock reportBufferLock;
   ReportCache reportCache;
+#if defined(_WIN32)
+  /// The report with its patch numbers in UTF-8, as the C interface gives it; elsewhere both
+  /// interfaces' reports are one text, kept once.
+  ReportCache ownTextReportCache;
+#endif
+
+  ReportCache& reportCacheFor(NameText names) noexcept {
+#if defined(_WIN32)
+    if (names == NameText::Own) return ownTextReportCache;
+#else
+    static_cast<void>(names);
+#endif
+    return reportCache;
+  }
 };
 
 /// Lives for the life of the module, with nothing to run when it goes. Every member starts as zero

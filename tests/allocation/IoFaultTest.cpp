@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <korflowid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +79,7 @@ struct IoCase {
   const char* name;
   std::string (*answer)();
   const char* whole;
+  const char* faulted = nullptr;  // how an answer that met the fault begins, where it can tell
 };
 
 void PrintTo(const IoCase& c, std::ostream* out) {
@@ -91,6 +93,23 @@ std::string installId() {
 
 std::string wholeReport() {
   return KORFlowID();
+}
+
+/// The C interface's status, then its text.
+template <typename Export>
+std::string withStatus(Export&& call) {
+  char text[512];
+  const int status = call(text, sizeof text);
+  return std::to_string(status) + " " + text;
+}
+
+std::string cInstallId() {
+  return withStatus(
+      [](char* text, size_t size) { return kor_value(nullptr, KOR_FIELD_INSTALL_ID, text, size, nullptr); });
+}
+
+std::string cReport() {
+  return withStatus([](char* text, size_t size) { return kor_report(nullptr, text, size, nullptr); });
 }
 
 class IoFault : public ::testing::TestWithParam<IoCase> {};
@@ -108,6 +127,9 @@ TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
     failing = n;
     const std::string first = c.answer();
     failing = 0;
+    if (c.faulted != nullptr && reached) {
+      EXPECT_EQ(first.rfind(c.faulted, 0), 0u) << "call " << n << ": " << first;
+    }
     EXPECT_EQ(first.find(kOlderInstall), std::string::npos) << "call " << n << ": " << first;
     EXPECT_EQ(c.answer(), c.whole) << "nothing of the fault stays behind, call " << n;
     return reached.load();
@@ -115,12 +137,18 @@ TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
   EXPECT_NE(length, 1u) << "no fault was injected";
 }
 
-// The labelled queries share one path and one cache; KORFlowID() has its own buffer and no cache.
+// The labelled queries share one path and one cache; KORFlowID() has its own buffer and no cache. The
+// C interface says that a call met a fault.
 const IoCase kIoCases[] = {
     {"GetInstallId", installId, "Install Id: 4711\n"},
     {"KORFlowIDReport", wholeReport,
      "Install Id: 4711\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
      "#3\r\n\r\n"},
+    {"kor_value", cInstallId, "0 4711", "-3 "},
+    {"kor_report", cReport,
+     "0 Install Id: 4711\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
+     "#3\r\n\r\n",
+     "-3 "},
 };
 
 INSTANTIATE_TEST_SUITE_P(Exports, IoFault, ::testing::ValuesIn(kIoCases),
