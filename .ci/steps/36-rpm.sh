@@ -124,10 +124,9 @@ check_run "$work/consumer/korflowid_consumer"
 echo "the installed packages work through pkg-config and CMake, and their tool runs"
 
 # What the installed binaries ask of the C and C++ runtimes, against RHEL 8's.
-if [ -x scripts/check-symbol-versions.sh ]; then
-  mapfile -t elves < <(find "$root/usr" -type f -exec sh -c 'head -c 4 "$1" | grep -q "ELF"' _ {} \; -print)
-  scripts/check-symbol-versions.sh "${elves[@]}"
-fi
+# Through bash, so that a lost run bit cannot skip it; with no ELF file found it fails too.
+mapfile -t elves < <(find "$root/usr" -type f -exec sh -c 'head -c 4 "$1" | grep -q "ELF"' _ {} \; -print)
+bash scripts/check-symbol-versions.sh "${elves[@]}"
 if [ "$(id -u)" -eq 0 ]; then
   in_root --nodeps -e korflowid-libs
   if ldconfig -C "$root/etc/ld.so.cache" -p | grep -q libKORFlowID; then

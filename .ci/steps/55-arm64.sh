@@ -12,17 +12,34 @@ trap 'rm -rf "$work"' EXIT
 # Many tests start a fresh copy of themselves or the tool: an emulated program that starts an arm64
 # program needs the kernel to hand it to qemu, through a binfmt_misc handler. qemu-user-binfmt
 # describes one, which only systemd registers; without systemd, it is registered here.
+# A handler registered here is removed again at the end, and only that one: one that was there before
+# belongs to the system. Runs of this step side by side share a lock, so that the one that registered
+# the handler removes it only when no other run still uses it (else it stays, as if the system's).
 binfmt=/proc/sys/fs/binfmt_misc
-if [ ! -e "$binfmt/qemu-aarch64" ]; then
+description=/usr/lib/binfmt.d/qemu-aarch64.conf
+handler=$(cut -d: -f2 "$description")
+registered=""
+exec 9>"${TMPDIR:-/tmp}/korflowid-arm64-binfmt.lock"
+flock -x 9  # one run at a time looks and registers; then all share the handler
+remove_handler() {
+  if [ -n "$registered" ] && flock -xn 9 && [ -e "$binfmt/$handler" ]; then
+    echo -1 >"$binfmt/$handler" && echo "arm64: removed the binfmt_misc handler $handler registered for this step"
+  fi
+  rm -rf "$work"
+}
+trap remove_handler EXIT
+if [ ! -e "$binfmt/$handler" ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "arm64: no binfmt_misc handler for arm64 programs, and registering one needs root:" >&2
-    echo "  mount -t binfmt_misc binfmt_misc $binfmt; cat /usr/lib/binfmt.d/qemu-aarch64.conf > $binfmt/register" >&2
+    echo "  mount -t binfmt_misc binfmt_misc $binfmt; cat $description > $binfmt/register" >&2
     exit 1
   fi
   [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
-  cat /usr/lib/binfmt.d/qemu-aarch64.conf >"$binfmt/register"
+  cat "$description" >"$binfmt/register"
+  registered=yes
 fi
-grep -qx enabled "$binfmt/qemu-aarch64" || { echo "arm64: the binfmt_misc handler is disabled" >&2; exit 1; }
+flock -s 9
+grep -qx enabled "$binfmt/$handler" || { echo "arm64: the binfmt_misc handler is disabled" >&2; exit 1; }
 
 cmake --preset arm64 >"$work/configure.log" || { cat "$work/configure.log"; exit 1; }
 cmake --build --preset arm64 >"$work/build.log" || { cat "$work/build.log"; exit 1; }

@@ -3,12 +3,21 @@
 #include "Hints.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 #include <system_error>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "flow/FlowTables.h"
 #include "rules/ReportLayout.h"
@@ -23,27 +32,101 @@ namespace fs = std::filesystem;
 struct Entry {
   std::string name;
   bool directory = false;
-  std::uintmax_t size = 0;  // of regular files; 0 for anything else
+  bool regular = false;
 };
 
-/// Every entry of `directory`, or none when it cannot be listed. Nothing is opened, so a FIFO or a
-/// device named like a version file costs no more than its name.
-std::vector<Entry> entriesOf(const fs::path& directory) {
-  std::vector<Entry> entries;
+/// A look at the tree that the system refused, with its reason; a hint names all three.
+struct Failure {
+  std::string_view verb;  // "look at", "list", "read"
+  fs::path path;
   std::error_code error;
+};
+
+/// Not found: what the library takes as a name that is not there, not as a failure.
+bool isAbsence(const std::error_code& error) {
+  return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+}
+
+/// Shown with a trailing separator when it is a directory, so it reads as one.
+std::string shownPath(const fs::path& path, bool directory) {
+  std::string shown = path.generic_u8string();
+  if (directory && (shown.empty() || shown.back() != '/')) shown += '/';
+  return shown;
+}
+
+/// Failures in the order met. A failure inside a directory that failed the same way a moment ago,
+/// or beside an entry that did, says nothing new: one listing refused is one hint, not one per name.
+class Failures {
+ public:
+  void add(std::string_view verb, const fs::path& path, const std::error_code& error) {
+    const auto folder = [](const fs::path& p) {
+      return p.has_filename() ? p.parent_path() : p.parent_path().parent_path();
+    };
+    const auto itself = [](const fs::path& p) { return p.has_filename() ? p : p.parent_path(); };
+    if (!all_.empty() && all_.back().error == error &&
+        (itself(all_.back().path) == folder(path) || folder(all_.back().path) == folder(path)))
+      return;
+    all_.push_back({verb, path, error});
+  }
+  bool empty() const { return all_.empty(); }
+  std::size_t size() const { return all_.size(); }
+  std::vector<std::string> hints() const {
+    std::vector<std::string> hints;
+    for (const Failure& failure : all_) {
+      hints.push_back("cannot " + std::string(failure.verb) + " " + shownPath(failure.path, failure.verb == "list") +
+                      ": " + failure.error.message());
+    }
+    return hints;
+  }
+
+ private:
+  std::vector<Failure> all_;
+};
+
+/// Every entry of `directory`; none, and the reason, when it cannot be listed. Nothing is opened, so a
+/// FIFO or a device named like a version file costs no more than its name.
+std::vector<Entry> entriesOf(const fs::path& directory, std::error_code& error) {
+  std::vector<Entry> entries;
+  error.clear();
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
     Entry entry;
     entry.name = it->path().filename().u8string();
     std::error_code typeError;
     entry.directory = it->is_directory(typeError);
-    if (it->is_regular_file(typeError)) {
-      std::error_code sizeError;
-      const std::uintmax_t size = it->file_size(sizeError);
-      entry.size = sizeError ? 0 : size;
-    }
+    entry.regular = it->is_regular_file(typeError);
     entries.push_back(std::move(entry));
   }
+  if (error) entries.clear();
   return entries;
+}
+
+/// Whether the file can be opened for reading, as the library opens it; the system's reason if not.
+/// Only regular files come here, and a FIFO swapped in meanwhile does not block the open.
+std::error_code openError(const fs::path& file) {
+#if defined(_WIN32)
+  const int descriptor = _wopen(file.c_str(), _O_RDONLY | _O_BINARY);
+  if (descriptor < 0) return {errno, std::generic_category()};
+  _close(descriptor);
+#else
+  const int descriptor = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) return {errno, std::generic_category()};
+  ::close(descriptor);
+#endif
+  return {};
+}
+
+/// The size of a regular file; a failure recorded when it cannot be looked at, or, when the library
+/// would `read` it, cannot be opened.
+std::uintmax_t sizeOf(const fs::path& file, bool read, Failures& failures) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(file, error);
+  if (error) {
+    if (!isAbsence(error)) failures.add("look at", file, error);
+    return 0;
+  }
+  if (const std::error_code refused = read ? openError(file) : std::error_code(); refused && !isAbsence(refused))
+    failures.add("read", file, refused);
+  return size;
 }
 
 /// The entry the library opens for `name`, as spelled on disk; null when there is none.
@@ -55,7 +138,7 @@ const Entry* entryNamed(const std::vector<Entry>& entries, std::string_view name
   return taken;
 }
 
-/// What the report is made from, as far as names, types and sizes tell.
+/// What the report is made from, as far as names, types and sizes tell, and what the system refused.
 struct TreeLook {
   bool exists = false;
   std::string versionDirectory;  // as spelled on disk; empty when there is none
@@ -64,6 +147,7 @@ struct TreeLook {
   std::optional<std::uintmax_t> fallbackBytes;  // InstallVersion.txt, when there is such a file
   std::size_t patchFiles = 0;
   std::uintmax_t patchNameBytes = 0;
+  Failures failures;
 
   bool hasVersionText() const { return versionFiles > 0 || fallbackBytes.has_value(); }
   bool listsAnything() const { return hasVersionText() || patchFiles > 0; }
@@ -78,23 +162,60 @@ struct TreeLook {
   }
 };
 
+/// The entry spelled exactly `name`, as the library opens it when the folder cannot be listed for
+/// other spellings; null when it is not there or cannot be looked at (then a failure is recorded,
+/// unless it is the listing's own refusal again).
+std::optional<Entry> exactEntry(const fs::path& directory, std::string_view name, const std::error_code& listing,
+                                Failures& failures) {
+  std::error_code error;
+  const fs::file_status status = fs::status(directory / fs::u8path(name), error);
+  if (error) {
+    if (!isAbsence(error) && error != listing) failures.add("look at", directory / fs::u8path(name), error);
+    return std::nullopt;
+  }
+  Entry entry;
+  entry.name = std::string(name);
+  entry.directory = fs::is_directory(status);
+  entry.regular = fs::is_regular_file(status);
+  return entry;
+}
+
 TreeLook lookAt(const fs::path& root) {
   TreeLook look;
   std::error_code error;
   look.exists = fs::is_directory(root, error);
+  if (error && !isAbsence(error)) look.failures.add("look at", root, error);
   if (!look.exists) return look;
-  const std::vector<Entry> entries = entriesOf(root);
-  if (const Entry* versions = entryNamed(entries, kVersionDirectoryName); versions != nullptr && versions->directory) {
+  std::error_code listing;
+  const std::vector<Entry> entries = entriesOf(root, listing);
+  std::optional<Entry> versions;
+  std::optional<Entry> fallback;
+  if (listing) {
+    // Patches are known only from the listing; the two fixed names the library still opens as spelled.
+    look.failures.add("list", root, listing);
+    versions = exactEntry(root, kVersionDirectoryName, listing, look.failures);
+    fallback = exactEntry(root, kFallbackFileName, listing, look.failures);
+  } else {
+    if (const Entry* found = entryNamed(entries, kVersionDirectoryName)) versions = *found;
+    if (const Entry* found = entryNamed(entries, kFallbackFileName)) fallback = *found;
+  }
+  const std::size_t beforeVersions = look.failures.size();
+  if (versions && versions->directory) {
     look.versionDirectory = versions->name;
+    const fs::path directory = root / fs::u8path(versions->name);
     const Wildcard versionFile(kVersionFilePattern);
-    for (const Entry& entry : entriesOf(root / fs::u8path(versions->name))) {
+    std::error_code versionListing;
+    for (const Entry& entry : entriesOf(directory, versionListing)) {
       if (!versionFile.matches(entry.name)) continue;
       ++look.versionFiles;
-      look.versionBytes += entry.size;
+      if (entry.regular) look.versionBytes += sizeOf(directory / fs::u8path(entry.name), true, look.failures);
     }
+    if (versionListing) look.failures.add("list", directory, versionListing);
   }
-  if (const Entry* fallback = entryNamed(entries, kFallbackFileName); fallback != nullptr && !fallback->directory) {
-    look.fallbackBytes = fallback->size;
+  if (fallback && !fallback->directory) {
+    // Read only where no version file stands before it, and no failure on the version side either.
+    const bool read = look.versionFiles == 0 && look.failures.size() == beforeVersions;
+    look.fallbackBytes = fallback->regular ? sizeOf(root / fs::u8path(fallback->name), read, look.failures) : 0;
   }
   const Wildcard patchFile(kPatchFilePattern);
   for (const Entry& entry : entries) {
@@ -202,12 +323,18 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
   for (std::size_t i = 0; i < kValueKinds.size(); ++i) {
     if (!kValueKinds[i].label.empty() && !installation.values[i]) absentLabels.push_back(kValueKinds[i].label);
   }
-  if (!installation.report.empty() && absentLabels.empty()) return;
 
   // "kor/.." goes from the text before the disk is asked, as Windows climbs out of KOR_HOME.
   const fs::path root = fs::u8path(rootText(installation)).lexically_normal();
   const std::string shown = shownDirectory(root);
   const TreeLook look = lookAt(root);
+  // The library answers with what it could read, so whatever the system refused is the cause, of a
+  // report that is empty, short or without patches alike; names and sizes would only mislead then.
+  if (!look.failures.empty()) {
+    for (std::string& hint : look.failures.hints()) hints.push_back(std::move(hint));
+    return;
+  }
+  if (!installation.report.empty() && absentLabels.empty()) return;
   const std::string noVersionText =
       (look.versionDirectory.empty()
            ? shown + " holds no " + std::string(kVersionDirectoryName) + "/"
@@ -252,21 +379,62 @@ void addReportHints(const Installation& installation, std::vector<std::string>& 
   }
 }
 
+/// One hint in place of all others when KOR_HOME names the flow directory itself rather than the kor/
+/// directory inside it: every name and file the library read then was one level too high.
+std::optional<std::string> flowDirectoryHint(const std::string& homeText) {
+  std::error_code error;
+  const std::vector<Entry> entries = entriesOf(fs::u8path(homeText), error);
+  const Entry* versions = entryNamed(entries, kVersionDirectoryName);
+  const Entry* fallback = entryNamed(entries, kFallbackFileName);
+  std::string held;
+  if (versions != nullptr && versions->directory) {
+    held = versions->name + "/";
+  } else if (fallback != nullptr && !fallback->directory) {
+    held = fallback->name;
+  } else {
+    return std::nullopt;
+  }
+  const Entry* kor = entryNamed(entries, "kor");
+  std::string korHome = homeText;
+  while (!korHome.empty() && (korHome.back() == '/' || korHome.back() == '\\')) korHome.pop_back();
+  korHome += "/" + (kor != nullptr && kor->directory ? kor->name : std::string("kor"));
+  return "KOR_HOME names a flow directory (it holds " + held + "), not the kor directory inside it: set KOR_HOME to " +
+         korHome;
+}
+
 }  // namespace
 
 std::vector<std::string> hintsFor(const Installation& installation) {
   std::vector<std::string> hints;
+  if (installation.location == Location::HomeMissing) {
+#if defined(_WIN32)
+    hints.push_back(
+        "KOR_HOME is not set: give --home DIR, or set KOR_HOME=C:\\path\\to\\<flow directory>\\kor, the kor "
+        "directory of an installation");
+#else
+    hints.push_back(
+        "KOR_HOME is not set: give --home DIR, or export KOR_HOME=/path/to/<flow directory>/kor, the kor directory "
+        "of an installation");
+#endif
+    return hints;
+  }
   if (installation.location != Location::Found) return hints;
   try {
+    const std::string homeText = installation.value("kor-home").value_or("");
     std::error_code error;
-    const fs::file_status home = fs::status(fs::u8path(installation.value("kor-home").value_or("")), error);
-    if (!fs::exists(home)) {
+    const fs::file_status home = fs::status(fs::u8path(homeText), error);
+    if (error && !isAbsence(error)) {
+      hints.push_back("cannot look at KOR_HOME " + homeText + ": " + error.message());
+    } else if (!fs::exists(home)) {
       hints.push_back("KOR_HOME names a directory that does not exist");
     } else if (!fs::is_directory(home)) {
       hints.push_back("KOR_HOME names a file, not a directory");
     }
     addFlowHints(installation, hints);
     addReportHints(installation, hints);
+    if (!hints.empty() && fs::is_directory(home)) {
+      if (std::optional<std::string> hint = flowDirectoryHint(homeText)) hints = {std::move(*hint)};
+    }
   } catch (const std::exception&) {
     // A name the platform cannot convert, or memory: the hints so far are still true.
   }
