@@ -184,12 +184,15 @@ int main(int argc, char** argv) {
     gModule.load();
     expectAnswer("first load", "20240611-RJ-004711");
     // A thread that has asked ends after the module left the process.
+    // It unloads only once the thread has asked: a thread not yet scheduled would call into nothing.
+    std::atomic<bool> asked{false};
     std::atomic<bool> end{false};
     std::thread asker([&] {
       gModule.report();
+      asked = true;
       while (!end) std::this_thread::yield();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (!asked) std::this_thread::yield();
     if (!gModule.unload()) Module::fail("the module stays loaded after its unload");
     end = true;
     asker.join();
