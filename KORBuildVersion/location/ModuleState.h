@@ -69,6 +69,8 @@ class ReportCache {
   alignas(64) char text_[kReportBufferSize] = {};
 };
 
+enum class CallAvailability : unsigned char { Unknown, Answers, Refused };
+
 /// Cached values are published once, with release order, after everything they stand for is written,
 /// so a reader that sees them needs no lock. Only what may still change takes a lock.
 struct ModuleState {
@@ -89,6 +91,11 @@ struct ModuleState {
   alignas(64) char reportBuffer[kReportBufferSize] = {};
   platform::Lock reportBufferLock;
   ReportCache reportCache;
+
+  /// Whether statx answers in this process (Linux): a sandbox may refuse it. The first answer
+  /// decides for the life of the process, so that files are never ordered partly by their birth
+  /// time and partly by their modification time.
+  std::atomic<CallAvailability> statx{CallAvailability::Unknown};
 };
 
 /// Lives for the life of the module, with nothing to run when it goes. Every member starts as zero
