@@ -13,8 +13,22 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #endif
 
 namespace korflowid::test {
@@ -153,5 +167,132 @@ std::string captureStdout(const std::function<void()>& body) {
   std::fflush(stdout);
   return ::testing::internal::GetCapturedStdout();
 }
+
+#if defined(_WIN32)
+
+std::optional<std::string> whyUnavailable(Restriction restriction) {
+  if (restriction == Restriction::None) return std::nullopt;
+  return "POSIX only";
+}
+Restricted::Restricted(Restriction) {}
+Restricted::~Restricted() = default;
+void Restricted::asOwner(const std::function<void()>& body) {
+  body();
+}
+void Restricted::drop() {}
+void Restricted::regain() {}
+unsigned int unprivilegedMode(unsigned int othersMode) {
+  return othersMode;
+}
+
+#else
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+#if defined(__x86_64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_AARCH64;
+#else
+constexpr std::uint32_t kAuditArch = 0;
+#endif
+
+/// Installs a seccomp filter under which statx fails with EPERM; the reason where it cannot.
+std::optional<std::string> refuseStatx() {
+  if (kAuditArch == 0) return "no seccomp filter is written for this architecture";
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kAuditArch, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_statx, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return std::string("no_new_privs: ") + std::strerror(errno);
+  if (::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+    return std::string("the seccomp filter is refused (qemu-user takes none): ") + std::strerror(errno);
+  }
+  struct statx facts;
+  if (::statx(AT_FDCWD, "/", 0, STATX_TYPE, &facts) == 0 || errno != EPERM) return "the filter lets statx pass";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> whyUnavailable(Restriction restriction) {
+  if (restriction == Restriction::None || (restriction == Restriction::Unprivileged && ::geteuid() != 0)) {
+    return std::nullopt;
+  }
+  int channel[2];
+  if (::pipe(channel) != 0) return std::string("pipe: ") + std::strerror(errno);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(channel[0]);
+    std::optional<std::string> why;
+    if (restriction == Restriction::StatxRefused) {
+      why = refuseStatx();
+    } else if (::setgroups(0, nullptr) != 0 || ::setegid(kNobody) != 0 || ::seteuid(kNobody) != 0) {
+      why = std::string("cannot take uid and gid 65534: ") + std::strerror(errno);
+    }
+    if (why && ::write(channel[1], why->data(), why->size()) < 0) ::_exit(2);
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string why;
+  char chunk[256];
+  for (ssize_t got; (got = ::read(channel[0], chunk, sizeof chunk)) > 0;)
+    why.append(chunk, static_cast<std::size_t>(got));
+  ::close(channel[0]);
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return "the trial child did not finish";
+  }
+  if (why.empty()) return std::nullopt;
+  return why;
+}
+
+Restricted::Restricted(Restriction restriction) {
+  if (restriction == Restriction::StatxRefused) {
+    if (const auto why = refuseStatx()) ADD_FAILURE() << *why;
+  }
+  if (restriction == Restriction::Unprivileged && ::geteuid() == 0) drop();
+}
+
+Restricted::~Restricted() {
+  if (dropped_) regain();
+}
+
+void Restricted::asOwner(const std::function<void()>& body) {
+  const bool wasDropped = dropped_;
+  if (wasDropped) regain();
+  body();
+  if (wasDropped) drop();
+}
+
+void Restricted::drop() {
+  // Root's groups go as well, or a file of group root would still be readable.
+  ownerGroup_ = ::getegid();
+  const bool done = ::setgroups(0, nullptr) == 0 && ::setegid(kNobody) == 0 && ::seteuid(kNobody) == 0;
+  ASSERT_TRUE(done) << "cannot take uid and gid 65534: " << std::strerror(errno);
+  dropped_ = true;
+}
+
+void Restricted::regain() {
+  // The real and saved ids are still root's: the effective ones come back.
+  const bool done = ::seteuid(0) == 0 && ::setegid(ownerGroup_) == 0;
+  ASSERT_TRUE(done) << "cannot become root again: " << std::strerror(errno);
+  dropped_ = false;
+}
+
+unsigned int unprivilegedMode(unsigned int othersMode) {
+  return ::geteuid() == 0 ? othersMode : (othersMode & 07) * 0111;
+}
+
+#endif
 
 }  // namespace korflowid::test
