@@ -264,6 +264,13 @@ void withOlderFallback(const Installation& tree) {
   tree.write("InstallVersion.txt", "Install Id: 1999\n");
 }
 
+/// The only version file a link to `target`, beside an older fallback.
+void loneVersionLink(const Installation& tree, const std::string& target) {
+  withOlderFallback(tree);
+  std::filesystem::create_directory(tree.root() + "InstallVersions");
+  std::filesystem::create_symlink(target, tree.versionPath("1"));
+}
+
 void addPatch(const Installation& tree) {
   tree.write("patch_4.txt", "");
 }
@@ -275,20 +282,11 @@ void setModificationTime(const std::string& path, std::time_t seconds) {
 
 const KeptCase kKeptCases[] = {
     // A link that loops, or leads to a name too long, stays so: no version file, and the fallback stands in.
-    {"LoopingLink", Restriction::None,
-     [](const Installation& tree) {
-       withOlderFallback(tree);
-       std::filesystem::create_directory(tree.root() + "InstallVersions");
-       std::filesystem::create_symlink("InstallVersion_1.txt", tree.versionPath("1"));
-     },
+    {"LoopingLink", Restriction::None, [](const Installation& tree) { loneVersionLink(tree, "InstallVersion_1.txt"); },
      addPatch, kOlderLines + "\r\n" + kPatch3, kOlderLines + "\r\n" + kPatch3},
     {"LinkToANameTooLong", Restriction::None,
-     [](const Installation& tree) {
-       withOlderFallback(tree);
-       std::filesystem::create_directory(tree.root() + "InstallVersions");
-       std::filesystem::create_symlink(std::string(300, 'n'), tree.versionPath("1"));
-     },
-     addPatch, kOlderLines + "\r\n" + kPatch3, kOlderLines + "\r\n" + kPatch3},
+     [](const Installation& tree) { loneVersionLink(tree, std::string(300, 'n')); }, addPatch,
+     kOlderLines + "\r\n" + kPatch3, kOlderLines + "\r\n" + kPatch3},
     // A version file the user may not read is no reason to show an older release's id.
     {"UnreadableLoneVersionFile", Restriction::Unprivileged,
      [](const Installation& tree) {

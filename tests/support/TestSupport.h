@@ -56,6 +56,7 @@ std::size_t atEveryFault(const std::function<bool(std::size_t n)>& body);
 /// Standard output written while `body` runs (the library's console messages land there).
 std::string captureStdout(const std::function<void()>& body);
 
+#if !defined(_WIN32)
 /// What a fresh module process (inFreshModule) may be put under, to meet the library as the field does.
 enum class Restriction {
   None,
@@ -90,6 +91,7 @@ class Restricted {
 /// The permission mode that grants an Unprivileged caller what `othersMode` grants others: a process
 /// that is not root stays itself and owns the tree it made, so its owner and group bits are the others'.
 unsigned int unprivilegedMode(unsigned int othersMode);
+#endif
 
 }  // namespace korflowid::test
 
