@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <korflowid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -420,7 +421,41 @@ void cachedFlowCall(benchmark::State& state, Result (*call)()) {
   for (auto _ : state) benchmark::DoNotOptimize(call());
 }
 
+/// The C interface beside the C++ call it shares its answer with, which stands as the floor here.
+void cFlow(benchmark::State& state) {
+  useTree(tree(TreeKind::Small, 1));
+  int32_t id = 0;
+  if (kor_flow(nullptr, &id, nullptr) != KOR_OK || id != KORFlow::FlowRJ) {
+    state.SkipWithError("flow not identified");
+    return;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kor_flow(nullptr, &id, nullptr));
+    benchmark::DoNotOptimize(id);
+  }
+}
+
+void cInstallId(benchmark::State& state) {
+  std::string_view report;
+  seedQueryCache(state, report);
+  char buffer[256];
+  size_t length = 0;
+  if (kor_value(nullptr, KOR_FIELD_INSTALL_ID, buffer, sizeof buffer, &length) != KOR_OK) {
+    state.SkipWithError("no install id");
+    return;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kor_value(nullptr, KOR_FIELD_INSTALL_ID, buffer, sizeof buffer, &length));
+    benchmark::ClobberMemory();
+  }
+}
+
 void registerFlowAndQueryBenchmarks() {
+  benchmark::RegisterBenchmark("c_flow/library", cFlow)->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("c_flow/floor", cachedFlowCall<KORFlow::FlowId>, KORFlow::GetFlowId)
+      ->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("c_install_id/library", cInstallId)->Unit(benchmark::kNanosecond);
+  benchmark::RegisterBenchmark("c_install_id/floor", cachedLabelQueryFirstLine)->Unit(benchmark::kNanosecond);
   benchmark::RegisterBenchmark("first_flow_id/library", firstFlowIdLibrary)->Unit(benchmark::kNanosecond);
   benchmark::RegisterBenchmark("first_flow_id/floor", firstFlowIdFloor)->Unit(benchmark::kNanosecond);
   benchmark::RegisterBenchmark("cached_flow_id", cachedFlowCall<KORFlow::FlowId>, KORFlow::GetFlowId)

@@ -25,6 +25,8 @@ SERIES = {
     "cached_flow_string": "Cached GetFlowString",
     "cached_flow_version_id": "Cached GetFlowVersionId",
     "cached_flow_version_string": "Cached GetFlowVersionString",
+    "c_flow": "Cached kor_flow, floor the cached GetFlowId",
+    "c_install_id": "Cached kor_value(KOR_FIELD_INSTALL_ID), floor the cached GetInstallId",
 }
 
 UNIT_TO_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}

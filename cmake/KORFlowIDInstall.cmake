@@ -1,5 +1,5 @@
-# Install rules for the library: the shared module with its SONAME (component Runtime), the public
-# header, a CMake config package and a pkg-config file (component Development).
+# Install rules for the library: the shared module with its SONAME (component Runtime), or the static
+# library, the public headers, a CMake config package and a pkg-config file (component Development).
 include(CMakePackageConfigHelpers)
 
 set(KORFLOWID_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/KORFlowID")
@@ -10,7 +10,7 @@ install(TARGETS KORFlowID EXPORT KORFlowIDTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
-if(MINGW)
+if(MINGW AND KORFLOWID_SHARED)
   korflowid_strip_on_install(KORFlowID)
 endif()
 install(EXPORT KORFlowIDTargets NAMESPACE KORFlowID:: DESTINATION ${KORFLOWID_CMAKE_DIR} COMPONENT Development)
@@ -41,5 +41,14 @@ foreach(kind LIBDIR INCLUDEDIR)
     set(KORFLOWID_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
   endif()
 endforeach()
+# A static library's callers compile without import decorations, and C callers link the C++ runtime
+# that the library's code needs (pkg-config --static).
+if(KORFLOWID_SHARED)
+  set(KORFLOWID_PC_CFLAGS "")
+  set(KORFLOWID_PC_LIBS_PRIVATE "")
+else()
+  set(KORFLOWID_PC_CFLAGS " -DKORFLOWID_STATIC")
+  set(KORFLOWID_PC_LIBS_PRIVATE "Libs.private: -lstdc++")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/korflowid.pc.in ${PROJECT_BINARY_DIR}/korflowid.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/korflowid.pc DESTINATION ${KORFLOWID_PC_DIR} COMPONENT Development)

@@ -1,7 +1,7 @@
-# Writes the module-definition files of KORFlowID.dll from the public header itself, so that the names
-# an MSVC-built caller links against cannot drift from the declarations:
+# Writes the module-definition files of KORFlowID.dll from the public headers themselves, so that the
+# names an MSVC-built caller links against cannot drift from the declarations:
 #   DEF        every exported function under its GCC name, and its MSVC name as an alias of it (for the
-#              MinGW link of the DLL);
+#              MinGW link of the DLL); a C function has one name for both, and no alias;
 #   MSVC_DEF   the MSVC names alone (for llvm-dlltool, which makes the import library KORFlowID.lib).
 # clang parses the header once as an MSVC x64 caller and once as a MinGW one; every function that the
 # header itself declares for import is exported, and both parses list them in declaration order.
@@ -11,7 +11,8 @@
 # export directory and both import libraries name it, and a loader looks for exactly that file.
 # INCLUDE_DIRS are the MinGW compiler's own include directories, in its order, so that the header may
 # include standard C and C++ headers; both parses read that one runtime's headers.
-# Usage: cmake -DCLANG=<clang++> -DHEADER=<KORFlow.h> -DDEF=<out.def> -DMSVC_DEF=<out.def>
+# HEADER may list several headers, separated by "|"; their functions are taken in that order.
+# Usage: cmake -DCLANG=<clang++> -DHEADER=<KORFlow.h[|korflowid.h]> -DDEF=<out.def> -DMSVC_DEF=<out.def>
 #              [-DDLL_NAME=KORFlowID.dll] [-DINCLUDE_DIRS=<dir;...>] -P KORFlowIDModuleDefinition.cmake
 cmake_minimum_required(VERSION 3.25)
 foreach(required CLANG HEADER DEF MSVC_DEF)
@@ -143,15 +144,25 @@ function(korflowid_imports_for target out)
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
-korflowid_imports_for(x86_64-pc-windows-msvc msvc)
-korflowid_imports_for(x86_64-w64-mingw32 gnu)
+string(REPLACE "|" ";" headers "${HEADER}")
+set(msvc)
+set(gnu)
+set(header_names)
+foreach(HEADER IN LISTS headers)
+  korflowid_imports_for(x86_64-pc-windows-msvc header_msvc)
+  korflowid_imports_for(x86_64-w64-mingw32 header_gnu)
+  list(LENGTH header_msvc count)
+  list(LENGTH header_gnu gnu_count)
+  if(count EQUAL 0 OR NOT count EQUAL gnu_count)
+    message(FATAL_ERROR "${HEADER}: ${count} MSVC and ${gnu_count} GCC names of exported functions")
+  endif()
+  list(APPEND msvc ${header_msvc})
+  list(APPEND gnu ${header_gnu})
+  get_filename_component(header_name "${HEADER}" NAME)
+  list(APPEND header_names ${header_name})
+endforeach()
 list(LENGTH msvc count)
-list(LENGTH gnu gnu_count)
-if(count EQUAL 0 OR NOT count EQUAL gnu_count)
-  message(FATAL_ERROR "${HEADER}: ${count} MSVC and ${gnu_count} GCC names of exported functions")
-endif()
-
-get_filename_component(header_name "${HEADER}" NAME)
+list(JOIN header_names " and " header_name)
 set(both "; Generated from ${header_name}: GCC names, then each MSVC name as an alias of its GCC twin.\n")
 string(APPEND both "LIBRARY \"${DLL_NAME}\"\nEXPORTS\n")
 set(msvc_only "; Generated from ${header_name}: the names an MSVC-built caller links against.\n")
@@ -168,10 +179,12 @@ foreach(index RANGE ${last})
   list(GET msvc_entry 1 msvc_symbol)
   list(GET gnu_entry 1 gnu_symbol)
   if(NOT msvc_name STREQUAL gnu_name)
-    message(FATAL_ERROR "${HEADER}: declaration ${index} is ${msvc_name} for MSVC but ${gnu_name} for GCC")
+    message(FATAL_ERROR "${header_name}: declaration ${index} is ${msvc_name} for MSVC but ${gnu_name} for GCC")
   endif()
   string(APPEND both "  ${gnu_symbol}\n")
-  string(APPEND aliases "  ${msvc_symbol}=${gnu_symbol}\n")
+  if(NOT msvc_symbol STREQUAL gnu_symbol)
+    string(APPEND aliases "  ${msvc_symbol}=${gnu_symbol}\n")
+  endif()
   string(APPEND msvc_only "  ${msvc_symbol}\n")
 endforeach()
 string(APPEND both "${aliases}")

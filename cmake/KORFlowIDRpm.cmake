@@ -23,8 +23,9 @@ set(CPACK_RPM_RUNTIME_PACKAGE_GROUP "System Environment/Libraries")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_NAME korflowid-devel)
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_SUMMARY "Development files for the korflowid library")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_DESCRIPTION "${korflowid_about}\n\n"
-    "This package holds what building against the library needs: the header\n"
-    "KORFlow.h, the CMake package KORFlowID and the pkg-config file korflowid.")
+    "This package holds what building against the library needs: the headers\n"
+    "KORFlow.h and korflowid.h (C), the CMake package KORFlowID and the\n"
+    "pkg-config file korflowid.")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_GROUP "Development/Libraries")
 set(CPACK_RPM_DEVELOPMENT_PACKAGE_REQUIRES "korflowid-libs%{?_isa} = ${korflowid_rpm_evr}")
 
@@ -50,6 +51,6 @@ set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/cmake ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
     ${CMAKE_INSTALL_FULL_MANDIR} ${CMAKE_INSTALL_FULL_MANDIR}/man1)
 
-configure_file(${PROJECT_SOURCE_DIR}/cmake/rpm/changelog.in ${PROJECT_BINARY_DIR}/rpm/changelog @ONLY)
+# Written from CHANGELOG.md (cmake/KORFlowIDChangelog.cmake).
 set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/rpm/changelog)
 set(CPACK_KORFLOWID_RPM_LAYOUT ${KORFLOWID_RPM_LAYOUT})

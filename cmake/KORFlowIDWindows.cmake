@@ -35,12 +35,14 @@ function(korflowid_strip_on_install target)
                                 COMMAND_ERROR_IS_FATAL ANY)")
 endfunction()
 
-# MinGW exports the GCC names of the header's functions. The module-definition file generated from
-# the header adds each MSVC name as an alias of the same function, and llvm-dlltool makes the import
+# MinGW exports the GCC names of the headers' functions. The module-definition file generated from
+# the headers adds each MSVC name of a C++ function as an alias of the same function (a C function has
+# one name for both), and llvm-dlltool makes the import
 # library that MSVC's linker (and lld-link) reads: KORFlowID.lib beside libKORFlowID.dll.a. Both name
 # the DLL as it is built, a debug postfix or another OUTPUT_NAME included. Without clang or
 # llvm-dlltool the DLL keeps its GCC names only, which is all a MinGW-built caller needs.
 function(korflowid_add_msvc_names target header)
+  set(headers ${header} ${ARGN})
   find_program(KORFLOWID_CLANG NAMES clang++ clang++-14 clang clang-14
                DOC "clang, which parses the public header as an MSVC caller would")
   find_program(KORFLOWID_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14
@@ -56,12 +58,13 @@ function(korflowid_add_msvc_names target header)
   set(script ${KORFLOWID_CMAKE_HELPERS}/KORFlowIDModuleDefinition.cmake)
   # The cross compiler's own header directories, for a header that includes standard headers.
   string(REPLACE ";" "$<SEMICOLON>" include_dirs "${CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES}")
+  list(JOIN headers "|" header_list)
   add_custom_command(
     OUTPUT ${def} ${msvc_def}
-    COMMAND ${CMAKE_COMMAND} -DCLANG=${KORFLOWID_CLANG} -DHEADER=${header} -DDEF=${def} -DMSVC_DEF=${msvc_def}
+    COMMAND ${CMAKE_COMMAND} -DCLANG=${KORFLOWID_CLANG} -DHEADER=${header_list} -DDEF=${def} -DMSVC_DEF=${msvc_def}
             -DDLL_NAME=$<TARGET_FILE_NAME:${target}> -DINCLUDE_DIRS=${include_dirs} -P ${script}
-    DEPENDS ${header} ${script}
-    COMMENT "Export names of ${target} from ${header}"
+    DEPENDS ${headers} ${script}
+    COMMENT "Export names of ${target} from its public headers"
     VERBATIM)
   target_sources(${target} PRIVATE ${def})
 

@@ -21,6 +21,7 @@ zip=$work/packages/KORFlowID-$version-win64.zip
 expected="bin/KORFlowID.dll
 bin/korflowid.exe
 include/KORFlow.h
+include/korflowid.h
 lib/KORFlowID.lib
 lib/cmake/KORFlowID/KORFlowIDConfig.cmake
 lib/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
@@ -28,7 +29,10 @@ lib/cmake/KORFlowID/KORFlowIDTargets-$config.cmake
 lib/cmake/KORFlowID/KORFlowIDTargets.cmake
 lib/libKORFlowID.dll.a
 lib/pkgconfig/korflowid.pc
-share/doc/KORFlowID/README.md"
+share/doc/KORFlowID/CHANGELOG.md
+share/doc/KORFlowID/README.md
+$(for page in docs/*.md; do echo "share/doc/KORFlowID/$page"; done)"
+expected=$(echo "$expected" | LC_ALL=C sort)
 top=KORFlowID-$version-win64/
 listing=$(cmake -E tar tf "$zip" | grep -v '/$' | sed "s|^$top||" | LC_ALL=C sort)
 [ "$listing" = "$expected" ] || fail "$(basename "$zip") holds:"$'\n'"$listing"$'\n'"expected:"$'\n'"$expected"

@@ -1,6 +1,7 @@
 # Fails unless the DLL exports exactly the public interface, nothing missing and nothing internal:
 # the GCC names below and, when MSVC_DEF is given, the MSVC names listed there, each at the address of
-# the GCC-named function with the same name and parameters.
+# the GCC-named function with the same name and parameters. The C functions' names are the same for
+# both toolchains and exported once.
 # Usage: cmake -DOBJDUMP=<objdump> -DDLL=<KORFlowID.dll> [-DMSVC_DEF=<KORFlowID-msvc.def>
 #              -DUNDNAME=<llvm-undname> -DCXXFILT=<c++filt>] -P CheckDllExports.cmake
 set(expected
@@ -17,7 +18,16 @@ set(expected
   _ZN7KORFlow18GetFlowId_fromFileEPcj
   _ZN7KORFlow20GetFlowVersionStringEv
   _ZN7KORFlow22GetAbbreviatedFlowNameEPcj
-  _ZN7KORFlow9GetFlowIdEv)
+  _ZN7KORFlow9GetFlowIdEv
+  kor_flow
+  kor_flow_code
+  kor_label_value
+  kor_library_version
+  kor_release
+  kor_report
+  kor_root
+  kor_status_text
+  kor_value)
 
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -64,6 +74,7 @@ if(DEFINED MSVC_DEF)
     message(FATAL_ERROR "${MSVC_DEF} lists ${msvc_count} MSVC names for ${gnu_count} exports")
   endif()
   list(APPEND expected ${msvc_names})
+  list(REMOVE_DUPLICATES expected)
 endif()
 list(SORT exported)
 list(SORT expected)
@@ -87,6 +98,9 @@ function(signature_of demangler symbol out)
 endfunction()
 
 if(msvc_names AND DEFINED UNDNAME AND DEFINED CXXFILT)
+  # A C name is its own twin.
+  list(FILTER gnu_names INCLUDE REGEX "^_Z")
+  list(FILTER msvc_names INCLUDE REGEX "^\\?")
   foreach(gnu_name IN LISTS gnu_names)
     signature_of("${CXXFILT}" "${gnu_name}" signature)
     set(gnu_name_of_${signature} ${gnu_name})

@@ -1,4 +1,4 @@
-# Fails when the module's dynamic symbol table defines anything but the public header's functions, so
+# Fails when the module's dynamic symbol table defines anything but the public headers' functions, so
 # that the exported set cannot change unnoticed.
 # Usage: cmake -DNM=<nm> -DLIBRARY=<libKORFlowID.so> -P CheckExports.cmake
 set(expected
@@ -15,7 +15,9 @@ set(expected
   "KORFlow::GetVersionText(char*, unsigned int)"
   "KORFlowID()"
   "KORFlowID(char*, unsigned int)"
-  "getKORRoot(char*, unsigned int)")
+  "getKORRoot(char*, unsigned int)"
+  kor_flow kor_flow_code kor_label_value kor_library_version kor_release kor_report kor_root kor_status_text
+  kor_value)
 
 execute_process(COMMAND "${NM}" -DC --defined-only "${LIBRARY}"
                 OUTPUT_VARIABLE listing ERROR_VARIABLE errors RESULT_VARIABLE status)
@@ -36,7 +38,7 @@ list(REMOVE_ITEM unexpected ${expected})
 set(missing ${expected})
 list(REMOVE_ITEM missing ${actual})
 list(LENGTH actual count)
-if(unexpected OR missing OR NOT count EQUAL 14)
+if(unexpected OR missing OR NOT count EQUAL 23)
   list(JOIN unexpected "\n  " unexpected)
   list(JOIN missing "\n  " missing)
   message(FATAL_ERROR "exported symbols differ from the public header (${count} defined)\n"

@@ -16,8 +16,11 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 config=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt" | tr '[:upper:]' '[:lower:]')
 (cd "$build" && cpack -G TGZ -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 
+# README, CHANGELOG.md and docs/ lie together wherever the documentation is installed.
+doc_files() { printf '%s\n' "$1/README.md" "$1/CHANGELOG.md"; for page in docs/*.md; do echo "$1/$page"; done; }
 expected="bin/korflowid
 include/KORFlow.h
+include/korflowid.h
 lib/cmake/KORFlowID/KORFlowIDConfig.cmake
 lib/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
 lib/cmake/KORFlowID/KORFlowIDTargets-$config.cmake
@@ -26,8 +29,9 @@ lib/libKORFlowID.so
 lib/libKORFlowID.so.1
 lib/libKORFlowID.so.$version
 lib/pkgconfig/korflowid.pc
-share/doc/KORFlowID/README.md
+$(doc_files share/doc/KORFlowID)
 share/man/man1/korflowid.1.gz"
+expected=$(echo "$expected" | LC_ALL=C sort)
 check_listing() {  # name, listing of files relative to the package's prefix[, expected listing]
   local wanted=${3:-$expected}
   if [ "$2" != "$wanted" ]; then
@@ -88,13 +92,14 @@ declare -A listings=(
 $multiarch/libKORFlowID.so.$version
 $(docs libkorflowid1)"
   [libkorflowid-dev]="include/KORFlow.h
+include/korflowid.h
 $multiarch/cmake/KORFlowID/KORFlowIDConfig.cmake
 $multiarch/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
 $multiarch/cmake/KORFlowID/KORFlowIDTargets-release.cmake
 $multiarch/cmake/KORFlowID/KORFlowIDTargets.cmake
 $multiarch/libKORFlowID.so
 $multiarch/pkgconfig/korflowid.pc
-share/doc/libkorflowid-dev/README.md
+$(doc_files share/doc/libkorflowid-dev)
 $(docs libkorflowid-dev)"
   [korflowid]="bin/korflowid
 $(docs korflowid)
@@ -113,6 +118,11 @@ done
 depends() { dpkg-deb -f "$1" Depends; }
 [[ $(depends "${debs[0]}") =~ libc6\ \(\>=\ [0-9.]+\) ]] || { echo "libkorflowid1: no versioned libc6"; exit 1; }
 [[ $(depends "${debs[2]}") =~ libstdc\+\+6\ \(\>=\ [0-9.]+\) ]] || { echo "korflowid: no versioned libstdc++6"; exit 1; }
+# Callers of the C interface need 1.1.0, where its kor_ names came: dpkg-shlibdeps takes that from shlibs.
+shlibs=$(dpkg-deb --ctrl-tarfile "${debs[0]}" | tar -xO ./shlibs)
+[[ $shlibs == "libKORFlowID 1 libkorflowid1 (>= $deb_version)" ]] && dpkg --compare-versions "$deb_version" ge 1.1.0 ||
+  { echo "libkorflowid1: shlibs '$shlibs' do not ask for 1.1.0 or later"; exit 1; }
+echo "  shlibs: $shlibs"
 for deb in "${debs[@]:1}"; do
   [[ $(depends "$deb") == *"libkorflowid1 (= $deb_version)"* ]] || { echo "$deb: no libkorflowid1"; exit 1; }
 done

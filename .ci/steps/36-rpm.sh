@@ -18,11 +18,14 @@ arch=$(uname -m)
 isa=$(rpm --eval '%{_isa}')
 evr=$version-$release
 
+# README, CHANGELOG.md and docs/ lie together.
+doc_files() { printf '%s\n' "$1" "$1/README.md" "$1/CHANGELOG.md" "$1/docs"; for page in docs/*.md; do echo "$1/$page"; done; }
 # rpm makes /usr/lib/.build-id links with names from the binaries' contents; the listings leave them out.
 declare -A listings=(
   [korflowid-libs]="/usr/lib64/libKORFlowID.so.1
 /usr/lib64/libKORFlowID.so.$version"
   [korflowid-devel]="/usr/include/KORFlow.h
+/usr/include/korflowid.h
 /usr/lib64/cmake/KORFlowID
 /usr/lib64/cmake/KORFlowID/KORFlowIDConfig.cmake
 /usr/lib64/cmake/KORFlowID/KORFlowIDConfigVersion.cmake
@@ -30,8 +33,7 @@ declare -A listings=(
 /usr/lib64/cmake/KORFlowID/KORFlowIDTargets.cmake
 /usr/lib64/libKORFlowID.so
 /usr/lib64/pkgconfig/korflowid.pc
-/usr/share/doc/korflowid-devel
-/usr/share/doc/korflowid-devel/README.md"
+$(doc_files /usr/share/doc/korflowid-devel | LC_ALL=C sort)"
   [korflowid]="/usr/bin/korflowid
 /usr/share/man/man1/korflowid.1.gz")
 declare -A scriptlets=(

@@ -14,16 +14,22 @@ enum class FlowDirectoryOutcome {
   RootNotReducible,  // the root holds no "/..", has no segment left to remove, or is 1024 bytes or more
 };
 
+/// Whether a failing outcome prints its console message: the C++ interface's functions do, the C
+/// interface's never.
+enum class Console { Print, Quiet };
+
 struct FlowDirectory {
   FlowDirectoryOutcome outcome;
   std::string_view name;  // inside the caller's root buffer; meaningful only with Found; may be empty
 };
 
-/// Recomputes from the environment on every call and prints the console message that belongs to
-/// each failing outcome. The reduction happens inside `root`, so nothing is allocated.
+/// Recomputes from `home` (the library's own text), or from the environment when it is null, on every
+/// call, printing the console message that belongs to each failing outcome when `console` says so.
+/// The reduction happens inside `root`, so nothing is allocated.
 ///   KOR_HOME=D:\inst\RJGQ.2.1\kor  =>  Found, "RJGQ.2.1"
 ///   KOR_HOME=D:\inst\RJGQ.2.1\kor\ =>  Found, "kor"  (the trailing separator shifts it down one level)
-FlowDirectory computeFlowDirectoryName(char (&root)[kRootBufferSize]);
+FlowDirectory computeFlowDirectoryName(char (&root)[kRootBufferSize], const char* home = nullptr,
+                                       Console console = Console::Print);
 
 }  // namespace korflowid
 

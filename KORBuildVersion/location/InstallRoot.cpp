@@ -4,15 +4,21 @@
 #include <KORFlow.h>
 
 #include <climits>
+#include <cstring>
 
 #include "common/CallerBuffer.h"
 #include "platform/Environment.h"
 
 namespace korflowid {
 
-std::string computeKORRoot() {
+std::string computeKORRoot(const char* home) {
   std::string root;
-  if (!platform::readEnvironment("KOR_HOME", root, kRootClimb.size())) return {};
+  if (home != nullptr) {
+    root.reserve(std::strlen(home) + kRootClimb.size());
+    root.assign(home);
+  } else if (!platform::readEnvironment("KOR_HOME", root, kRootClimb.size())) {
+    return {};
+  }
   root.append(kRootClimb);
   return root;
 }

@@ -11,8 +11,9 @@ namespace korflowid {
 /// decides what that means.
 inline constexpr std::string_view kRootClimb = "/../";
 
-/// The whole root in the library's own text (UTF-8 on Windows), never cut; empty when KOR_HOME is unset.
-std::string computeKORRoot();
+/// The whole root of `home`, or of KOR_HOME when it is null, in the library's own text (UTF-8 on
+/// Windows), never cut; empty when KOR_HOME is unset.
+std::string computeKORRoot(const char* home = nullptr);
 
 }  // namespace korflowid
 

@@ -91,11 +91,25 @@ struct ModuleState {
   alignas(64) char reportBuffer[kReportBufferSize] = {};
   platform::Lock reportBufferLock;
   ReportCache reportCache;
+#if defined(_WIN32)
+  /// The report with its patch numbers in UTF-8, as the C interface gives it; elsewhere both
+  /// interfaces' reports are one text, kept once.
+  ReportCache ownTextReportCache;
+#endif
 
   /// Whether statx answers in this process (Linux): a sandbox may refuse it. The first answer
   /// decides for the life of the process, so that files are never ordered partly by their birth
   /// time and partly by their modification time.
   std::atomic<CallAvailability> statx{CallAvailability::Unknown};
+
+  ReportCache& reportCacheFor(NameText names) noexcept {
+#if defined(_WIN32)
+    if (names == NameText::Own) return ownTextReportCache;
+#else
+    static_cast<void>(names);
+#endif
+    return reportCache;
+  }
 };
 
 /// Lives for the life of the module, with nothing to run when it goes. Every member starts as zero

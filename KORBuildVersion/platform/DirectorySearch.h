@@ -43,6 +43,16 @@ class DirectorySearch {
   /// Windows the ANSI code page, where a character the page lacks is "?"). Opening goes by the name
   /// itself, never by this text.
   const std::string& name(std::size_t i) const { return matches_[i].name; }
+  /// The name of match `i` in the library's own text (on Windows UTF-8, holding every character).
+#if defined(_WIN32)
+  const std::string& ownName(std::size_t i) const {
+    return matches_[i].onDisk;
+  }
+#else
+  const std::string& ownName(std::size_t i) const {
+    return matches_[i].name;
+  }
+#endif
 
   /// Opens match `i` into `file`, with the rules of TextFile::open.
   bool open(std::size_t i, TextFile& file);
@@ -55,7 +65,9 @@ class DirectorySearch {
   /// being had: no memory or descriptors, permission denied, an I/O error. The matches may then miss
   /// files that exist, which no caller may take for their absence. Absence is only "not found": no
   /// such directory, no directory on the way there, or no match.
-  bool failed() const { return failed_; }
+  bool failed() const {
+    return failed_;
+  }
 
   /// Whether the subdirectory's exact name was missing and its folder could not be listed for other
   /// spellings (an execute-only folder, say). It then counts as missing, not as a failed listing; but

@@ -34,9 +34,13 @@ std::string fallbackText(const std::string& root, std::size_t limit, bool& fault
 }
 
 /// The whole report, or an empty text when it would not fit the report buffer.
-std::string assembleWholeReport(bool& faulted) {
-  const std::string root = computeKORRoot();
-  if (root.empty()) return {};
+std::string assembleWholeReport(const char* home, NameText names, ReportReading& reading) {
+  const std::string root = computeKORRoot(home);
+  if (root.empty()) {
+    reading.homeMissing = true;
+    return {};
+  }
+  bool& faulted = reading.faulted;
 
   // Every piece is cut short once it alone can no longer fit, so no piece costs more than the
   // buffer's worth of reading.
@@ -46,9 +50,12 @@ std::string assembleWholeReport(bool& faulted) {
   // A version file that could not be listed, opened or read is not absent: an older installation's
   // fallback file must not stand in for it, not even for this call.
   if (report.size() < 3 && !faults.versionsMissed) report.insert(0, fallbackText(root, limit, faulted));
-  if (report.size() < limit) report += scanVersionFiles(root, ScanMode::Patches, limit, faults);
+  if (report.size() < limit) report += scanVersionFiles(root, ScanMode::Patches, limit, faults, names);
   faulted = faulted || faults.any;
-  if (report.size() >= limit) return {};
+  if (report.size() >= limit) {
+    reading.tooLarge = true;
+    return {};
+  }
   return report;
 }
 
@@ -65,10 +72,17 @@ void handOut(std::string_view report) noexcept {
 
 }  // namespace
 
-std::string assembleReport(bool& faulted) {
-  faulted = false;
-  std::string report = assembleWholeReport(faulted);
+std::string assembleReport(const char* home, NameText names, ReportReading& reading) {
+  reading = ReportReading{};
+  std::string report = assembleWholeReport(home, names, reading);
   report.resize(std::strlen(report.c_str()));  // what the buffer's readers see, and the cache keeps
+  return report;
+}
+
+std::string assembleReport(bool& faulted) {
+  ReportReading reading;
+  std::string report = assembleReport(nullptr, NameText::Callers, reading);
+  faulted = reading.faulted;
   return report;
 }
 

@@ -37,33 +37,6 @@ IndexedReport indexReport(std::string_view text) {
 
 namespace {
 
-/// Gives `answer` a report assembled now, which is cached when it is non-empty and was read without a
-/// fault. A call that loses the race to fill the cache answers from the report it assembled itself;
-/// one that runs out of memory, from the empty report.
-template <typename Answer>
-char* answerFromFreshReport(Answer& answer) noexcept {
-  std::string text;
-  bool faulted = true;
-  try {
-    text = assembleReport(faulted);
-  } catch (...) {
-    // An allocation failed: the text is still empty, and nothing is cached.
-  }
-  const IndexedReport own = indexReport(text);
-  if (!text.empty() && !faulted) {
-    if (const IndexedReport* cached = moduleState.reportCache.publish(text, own)) return answer(*cached);
-  }
-  return answer(own);
-}
-
-/// Gives `answer` the cached report, or while there is none, a fresh one. The cached road is apart
-/// from the other, so that it stays a load and a copy.
-template <typename Answer>
-char* answerFromReport(Answer&& answer) noexcept {
-  if (const IndexedReport* cached = moduleState.reportCache.published()) return answer(*cached);
-  return answerFromFreshReport(answer);
-}
-
 char* copyLine(std::string_view report, const ReportLine& line, char* buffer, unsigned int size) {
   buffer[0] = '\0';
   if (!line.found) return buffer;
@@ -72,7 +45,7 @@ char* copyLine(std::string_view report, const ReportLine& line, char* buffer, un
 }
 
 char* lookupReportLine(ReportLabel label, char* buffer, unsigned int size) {
-  return answerFromReport([&](const IndexedReport& report) -> char* {
+  return answerFromReport(nullptr, NameText::Callers, [&](const IndexedReport& report, const ReportState&) -> char* {
     if (buffer == nullptr || size == 0) return nullptr;  // the cache is filled all the same
     return copyLine(report.text, report.lines[static_cast<std::size_t>(label)], buffer, size);
   });
@@ -83,8 +56,27 @@ constexpr std::string_view kLongFlowNames[] = {"Vantorium Enterprise"};
 
 }  // namespace
 
+std::string_view lineValue(std::string_view report, const ReportLine& line, std::string_view label) {
+  const std::string_view whole = report.substr(line.begin, line.length);
+  if (!line.found || whole.size() <= label.size()) return {};
+  const std::string_view value = whole.substr(label.size());
+  const std::size_t first = value.find_first_not_of(" \t");
+  return first == std::string_view::npos ? std::string_view() : value.substr(first);
+}
+
+bool abbreviateFlowName(std::string_view line, std::string_view& rest) {
+  for (std::string_view longName : kLongFlowNames) {
+    const std::size_t at = line.find(longName);
+    if (at == std::string_view::npos) continue;
+    const std::size_t after = at + longName.size() + 1;  // one separator skipped
+    rest = after < line.size() ? line.substr(after) : std::string_view();
+    return true;
+  }
+  return false;
+}
+
 char* lookupReportField(std::string_view label, char* buffer, unsigned int size) {
-  return answerFromReport([&](const IndexedReport& report) -> char* {
+  return answerFromReport(nullptr, NameText::Callers, [&](const IndexedReport& report, const ReportState&) -> char* {
     if (buffer == nullptr || size == 0) return nullptr;  // the cache is filled all the same
     return copyLine(report.text, findReportLine(report.text, label), buffer, size);
   });
@@ -96,11 +88,13 @@ using korflowid::lookupReportLine;
 using korflowid::ReportLabel;
 
 char* KORFlow::GetVersionText(char* buffer, unsigned int size) {
-  return korflowid::answerFromReport([&](const korflowid::IndexedReport& report) -> char* {
-    if (buffer == nullptr) return nullptr;
-    korflowid::copyPiecesToCallerBuffer(report.text.substr(0, report.wholeLength), {}, buffer, size);
-    return buffer;
-  });
+  return korflowid::answerFromReport(
+      nullptr, korflowid::NameText::Callers,
+      [&](const korflowid::IndexedReport& report, const korflowid::ReportState&) -> char* {
+        if (buffer == nullptr) return nullptr;
+        korflowid::copyPiecesToCallerBuffer(report.text.substr(0, report.wholeLength), {}, buffer, size);
+        return buffer;
+      });
 }
 
 char* KORFlow::GetInstallId(char* buffer, unsigned int size) {
@@ -130,12 +124,7 @@ char* KORFlow::GetAbbreviatedFlowName(char* buffer, unsigned int size) {
   // The line as the caller's buffer now holds it, which may be cut and unterminated. It is cut down
   // in place: nothing here can fail, so the buffer never keeps the unabbreviated line by accident.
   const std::string_view line(buffer, static_cast<std::size_t>(std::find(buffer, buffer + size, '\0') - buffer));
-  for (std::string_view longName : korflowid::kLongFlowNames) {
-    const std::size_t at = line.find(longName);
-    if (at == std::string_view::npos) continue;
-    const std::size_t rest = at + longName.size() + 1;  // one separator skipped
-    korflowid::copyPiecesToCallerBuffer(rest < line.size() ? line.substr(rest) : std::string_view(), {}, buffer, size);
-    break;
-  }
+  std::string_view rest;
+  if (korflowid::abbreviateFlowName(line, rest)) korflowid::copyPiecesToCallerBuffer(rest, {}, buffer, size);
   return buffer;
 }

@@ -48,7 +48,7 @@ std::size_t patchCountBeyond(std::size_t limit) {
   return (limit - kPatchHeading.size() + kShortestPatchLine - 1) / kShortestPatchLine;
 }
 
-std::string patchText(const std::string& directory, std::size_t limit, ScanFaults& faults) {
+std::string patchText(const std::string& directory, std::size_t limit, ScanFaults& faults, NameText names) {
   // Once that many are listed, only the text's length counts: the rest of a huge directory is not read.
   const std::size_t tooMany = patchCountBeyond(limit);
   const platform::DirectorySearch patches(directory, kPatchFilePattern, tooMany);
@@ -62,7 +62,7 @@ std::string patchText(const std::string& directory, std::size_t limit, ScanFault
   numbers.reserve(patches.size());
   std::size_t size = kPatchHeading.size() + 2;
   for (std::size_t i = 0; i < patches.size(); ++i) {
-    numberTexts.push_back(patchNumberText(patches.name(i)));
+    numberTexts.push_back(patchNumberText(names == NameText::Own ? patches.ownName(i) : patches.name(i)));
     numbers.push_back(patchNumberValue(numberTexts.back()));
     size += kShortestPatchLine + numberTexts.back().size();
   }
@@ -162,8 +162,10 @@ std::int32_t patchNumberValue(std::string_view text) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit, ScanFaults& faults) {
-  return mode == ScanMode::Patches ? patchText(directory, limit, faults) : installVersionText(directory, limit, faults);
+std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit, ScanFaults& faults,
+                             NameText names) {
+  return mode == ScanMode::Patches ? patchText(directory, limit, faults, names)
+                                   : installVersionText(directory, limit, faults);
 }
 
 }  // namespace korflowid

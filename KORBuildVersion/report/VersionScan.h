@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "rules/ReportLayout.h"
+
 namespace korflowid {
 
 enum class ScanMode {
@@ -30,7 +32,8 @@ struct ScanFaults {
 /// stops and some text of at least `limit` bytes is returned, of which only the length counts: the
 /// caller can no longer use it anyway, and a file of gigabytes must not cost gigabytes.
 ///   patches 10, 2 and 007  =>  "Patches installed in this flow:\r\nPatch #2\r\nPatch #007\r\nPatch #10\r\n\r\n"
-std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit, ScanFaults& faults);
+std::string scanVersionFiles(const std::string& directory, ScanMode mode, std::size_t limit, ScanFaults& faults,
+                             NameText names = NameText::Callers);
 
 /// The number text of a patch file name: after the first "_", before the first ".txt" that follows.
 ///   "patch_007.txt"  =>  "007"

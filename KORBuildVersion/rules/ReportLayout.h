@@ -24,6 +24,10 @@ constexpr std::string_view reportLabel(ReportLabel label) {
   return kReportLabels[static_cast<std::size_t>(label)];
 }
 
+/// Which text the patch numbers of a report are in: the C++ interface gives callers' text (on Windows
+/// the ANSI code page), the C interface the library's own (UTF-8). On POSIX both are the same bytes.
+enum class NameText { Callers, Own };
+
 /// The patch block closes the report: this heading, one line of kPatchLinePrefix and the number
 /// text per patch, then an empty line.
 ///   "Patches installed in this flow:\r\nPatch #2\r\nPatch #10\r\n\r\n"

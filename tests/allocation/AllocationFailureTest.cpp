@@ -2,6 +2,7 @@
 // on the next call; the identification paths allocate nothing at all.
 #include <KORFlow.h>
 #include <gtest/gtest.h>
+#include <korflowid.h>
 
 #include <atomic>
 #include <cstddef>
@@ -142,6 +143,24 @@ char* wholeReport(char*, unsigned int) {
   return KORFlowID();
 }
 
+/// The C interface's answer in the caller's buffer, which it gives back only while the status agrees
+/// with the text: KOR_OK for a text, KOR_NO_MEMORY for the empty one.
+char* withStatus(kor_status status, char* buffer) {
+  return status == (buffer[0] == '\0' ? KOR_NO_MEMORY : KOR_OK) ? buffer : nullptr;
+}
+
+char* cInstallId(char* buffer, unsigned int size) {
+  return withStatus(kor_value(nullptr, KOR_FIELD_INSTALL_ID, buffer, size, nullptr), buffer);
+}
+
+char* cAbbreviatedFlowName(char* buffer, unsigned int size) {
+  return withStatus(kor_value(nullptr, KOR_FIELD_ABBREVIATED_FLOW_NAME, buffer, size, nullptr), buffer);
+}
+
+char* cReport(char* buffer, unsigned int size) {
+  return withStatus(kor_report(nullptr, buffer, size, nullptr), buffer);
+}
+
 const char* const kVersionFile =
     "Install Id: 4711\nExact Access Date: 2024-05-06\nFlow Id: 3\n"
     "Full Flow Name: Vantorium Enterprise TAVO Flow\nUPDATE Name: U1\n";
@@ -160,6 +179,9 @@ const ExportCase kExports[] = {
     {"GetAbbreviatedFlowName", KORFlow::GetAbbreviatedFlowName, "TAVO Flow\n", 'g'},
     {"GetVersionText", KORFlow::GetVersionText, kReport, '\0'},
     {"KORFlowIDReport", wholeReport, kReport, '\0'},
+    {"kor_value", cInstallId, "4711", 'g'},
+    {"kor_value_abbreviated", cAbbreviatedFlowName, "TAVO Flow", 'g'},
+    {"kor_report", cReport, kReport, 'g'},
 };
 
 /// The export's answer with its n-th allocation failing (none for 0), or what broke its contract.

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <korflowid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,8 +78,9 @@ constexpr const char* kOlderInstall = "1999";  // only the fallback file holds i
 struct IoCase {
   const char* name;
   std::string (*answer)();
-  bool secondVersionFile;  // beside the one that holds the id
-  const char* whole;       // the answer once the id file was rewritten with 4712
+  bool secondVersionFile;         // beside the one that holds the id
+  const char* whole;              // the answer once the id file was rewritten with 4712
+  const char* faulted = nullptr;  // how an answer that met the fault begins, where it can tell
 };
 
 void PrintTo(const IoCase& c, std::ostream* out) {
@@ -93,6 +95,23 @@ std::string installId() {
 std::string versionText() {
   char text[256];
   return KORFlow::GetVersionText(text, sizeof text);
+}
+
+/// The C interface's status, then its text.
+template <typename Export>
+std::string withStatus(Export&& call) {
+  char text[512];
+  const int status = call(text, sizeof text);
+  return std::to_string(status) + " " + text;
+}
+
+std::string cInstallId() {
+  return withStatus(
+      [](char* text, size_t size) { return kor_value(nullptr, KOR_FIELD_INSTALL_ID, text, size, nullptr); });
+}
+
+std::string cReport() {
+  return withStatus([](char* text, size_t size) { return kor_report(nullptr, text, size, nullptr); });
 }
 
 class IoFault : public ::testing::TestWithParam<IoCase> {};
@@ -112,6 +131,7 @@ TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
     const std::string first = c.answer();
     failing = 0;
     if (!reached) return false;  // past the path's end: a report read whole is rightly kept
+    if (c.faulted != nullptr) EXPECT_EQ(first.rfind(c.faulted, 0), 0u) << "call " << n << ": " << first;
     EXPECT_EQ(first.find(kOlderInstall), std::string::npos) << "call " << n << ": " << first;
     tree.version("1", "Install Id: 4712\nFlow Id: 3\n");  // the same file, so it keeps its place
     EXPECT_EQ(c.answer(), c.whole) << "nothing of the fault stays behind, call " << n;
@@ -120,16 +140,23 @@ TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
   EXPECT_NE(length, 1u) << "no fault was injected";
 }
 
-// The labelled queries and the whole text share one path and one cache.
+// The labelled queries, the whole text and the C interface share one path and one cache. The C
+// interface says that a call met a fault.
 const IoCase kIoCases[] = {
     {"GetInstallId", installId, true, "Install Id: 4712\n"},
     {"GetVersionText", versionText, true,
      "Install Id: 4712\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
      "#3\r\n\r\n"},
+    {"kor_value", cInstallId, true, "0 4712", "-3 "},
+    {"kor_report", cReport, true,
+     "0 Install Id: 4712\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
+     "#3\r\n\r\n",
+     "-3 "},
     // The one version file failing is no reason to read the older fallback instead.
     {"GetInstallIdOneVersionFile", installId, false, "Install Id: 4712\n"},
     {"GetVersionTextOneVersionFile", versionText, false,
      "Install Id: 4712\r\nFlow Id: 3\r\n\r\nPatches installed in this flow:\r\nPatch #3\r\n\r\n"},
+    {"kor_valueOneVersionFile", cInstallId, false, "0 4712", "-3 "},
 };
 
 INSTANTIATE_TEST_SUITE_P(Exports, IoFault, ::testing::ValuesIn(kIoCases),

@@ -4,6 +4,7 @@
 // ThreadSanitizer (preset tsan) these cases also show that no access races.
 #include <KORFlow.h>
 #include <gtest/gtest.h>
+#include <korflowid.h>
 
 #include <atomic>
 #include <cstdio>
@@ -56,6 +57,14 @@ std::string lengthAndText() {
   return std::to_string(Copy(buffer, sizeof buffer)) + buffer;
 }
 
+/// A C export's status followed by its text, for KOR_HOME (null) or the home given.
+template <typename Export>
+std::string statusAndText(Export&& call) {
+  char buffer[1024];
+  const int status = call(buffer, sizeof buffer);
+  return std::to_string(status) + buffer;
+}
+
 TEST(Concurrency, EveryExportFromColdAndCached) {
   inFreshModule([] {
     InstallTree tree;
@@ -77,6 +86,20 @@ TEST(Concurrency, EveryExportFromColdAndCached) {
         {copiedText<KORFlow::GetFullFlowName>, "Full Flow Name: Vantorium Enterprise TAVO Flow\n"},
         {copiedText<KORFlow::GetUpdateName>, "UPDATE Name: U1\n"},
         {copiedText<KORFlow::GetAbbreviatedFlowName>, "TAVO Flow\n"},
+        {[] {
+           int32_t flow = 0, release = 0;
+           const int statuses = kor_flow(nullptr, &flow, nullptr) + kor_release(nullptr, &release, nullptr);
+           return std::to_string(statuses) + std::to_string(flow) + std::to_string(release);
+         },
+         "0112"},
+        {[] { return statusAndText([](char* b, size_t s) { return kor_report(nullptr, b, s, nullptr); }); },
+         "0" + kReport},
+        {[] { return statusAndText([](char* b, size_t s) { return kor_value(nullptr, 6, b, s, nullptr); }); },
+         "0TAVO Flow"},
+        {[home = tree.root() + "kor"] {
+           return statusAndText([&](char* b, size_t s) { return kor_value(home.c_str(), 1, b, s, nullptr); });
+         },
+         "04711"},
     };
     const std::string output = korflowid::test::captureStdout([&] {
       runTogether(8, [&](int thread) {

@@ -268,10 +268,10 @@ TEST(Tool, HelpNamesEveryFieldAndExitStatus) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected;
   }
   EXPECT_EQ(runTool({"--version"}).out.rfind("korflowid ", 0), 0u);
-  // README shows the help whole (with the line ends of Linux; Windows writes help in text mode).
+  // docs/tool.md shows the help whole (with the line ends of Linux; Windows writes help in text mode).
   std::string help = run.out;
   help.erase(std::remove(help.begin(), help.end(), '\r'), help.end());
-  EXPECT_NE(readFile(KORFLOWID_EXAMPLES "/../README.md").find("```text\n" + help + "```\n"), std::string::npos);
+  EXPECT_NE(readFile(KORFLOWID_EXAMPLES "/../docs/tool.md").find("```text\n" + help + "```\n"), std::string::npos);
 }
 
 TEST(Tool, HintsFollowTheSummaryInOneStream) {

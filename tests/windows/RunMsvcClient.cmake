@@ -1,4 +1,5 @@
-# Runs the MSVC-built client with KOR_HOME set and compares everything it prints.
+# Runs a client built for Windows (the MSVC-built one, the C callers) with KOR_HOME set and compares
+# everything it prints.
 # Usage: cmake -DEMULATOR=<wine64 or empty> -DCLIENT=<exe> -DHOME=<KOR_HOME> -DEXPECTED=<file>
 #              -P RunMsvcClient.cmake
 set(ENV{KOR_HOME} "${HOME}")

@@ -1,10 +1,12 @@
 // Installations below names outside the ANSI code page and below long paths are read as an ASCII copy
-// is; callers' texts are in the code page, with "?" where it lacks a character, never a look-alike.
+// is; callers' texts are in the code page, with "?" where it lacks a character, never a look-alike (the C
+// interface's are UTF-8, holding every character).
 // Rows run under the code page they name: 1252 (LANG=C.UTF-8) or 932 (ja_JP.UTF-8, a second run).
 #include <windows.h>
 // After windows.h, which they need.
 #include <KORFlow.h>
 #include <gtest/gtest.h>
+#include <korflowid.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -69,8 +71,11 @@ void copySample(const fs::path& to, const std::string& installId = "") {
   if (!installId.empty()) std::ofstream(to / "InstallVersions/InstallVersion_1.txt") << "Install Id: " << installId;
 }
 
+/// The C++ interface's answers in the code page, and the C interface's in UTF-8: its root and flow code
+/// from KOR_HOME, its report from the home given as UTF-8.
 struct Answers {
   std::string report, code, root;
+  std::string cReport, cCode, cRoot;
 };
 
 Answers answersFor(const std::wstring& home) {
@@ -78,7 +83,12 @@ Answers answersFor(const std::wstring& home) {
   char code[64] = {}, root[2048] = {};
   KORFlowID(code, sizeof code - 1);
   getKORRoot(root, sizeof root - 1);
-  return {KORFlowID(), code, root};
+  static char cReport[20000];
+  char cCode[64] = {}, cRoot[2048] = {};
+  kor_report(korflowid::platform::toUtf8(home).c_str(), cReport, sizeof cReport, nullptr);
+  kor_flow_code(nullptr, cCode, sizeof cCode, nullptr);
+  kor_root(nullptr, cRoot, sizeof cRoot, nullptr);
+  return {KORFlowID(), code, root, cReport, cCode, cRoot};
 }
 
 // Rows of a code page not in use are passed over unseen, so the run must have the one it stands for:
@@ -120,6 +130,9 @@ TEST(UnicodeHome, TreeBelowAnyNameIsReadAsItsAsciiCopy) {
     EXPECT_EQ(found.report, ascii.report);
     EXPECT_EQ(found.code, "RJ");
     EXPECT_EQ(found.root, tree.path() + c.rootAbove + "/RJGQ.2.1/kor/../");
+    EXPECT_EQ(found.cReport, ascii.report);
+    EXPECT_EQ(found.cCode, "RJ");
+    EXPECT_EQ(found.cRoot, korflowid::platform::toUtf8(base + c.above) + "/RJGQ.2.1/kor/../");
   }
 }
 
@@ -153,7 +166,10 @@ TEST(UnicodeHome, PatchNamesAreInTheCodePage) {
     fs::create_directories(base + L"RJGQ.2.1/kor");
     std::ofstream(fs::path(base + L"RJGQ.2.1/patch_3\u5DE5.txt")).put('\n');
     std::ofstream(fs::path(base + L"RJGQ.2.1/patch_12\u00F6.txt")).put('\n');
-    EXPECT_EQ(answersFor(base + L"RJGQ.2.1/kor").report, "Patches installed in this flow:\r\n" + patches + "\r\n");
+    const Answers answers = answersFor(base + L"RJGQ.2.1/kor");
+    EXPECT_EQ(answers.report, "Patches installed in this flow:\r\n" + patches + "\r\n");
+    // The C interface gives every character, in UTF-8, whatever the code page.
+    EXPECT_EQ(answers.cReport, "Patches installed in this flow:\r\nPatch #3\xE5\xB7\xA5\r\nPatch #12\xC3\xB6\r\n\r\n");
   }
 }
 
