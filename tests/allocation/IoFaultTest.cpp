@@ -131,7 +131,9 @@ TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
     const std::string first = c.answer();
     failing = 0;
     if (!reached) return false;  // past the path's end: a report read whole is rightly kept
-    if (c.faulted != nullptr) EXPECT_EQ(first.rfind(c.faulted, 0), 0u) << "call " << n << ": " << first;
+    if (c.faulted != nullptr) {
+      EXPECT_EQ(first.rfind(c.faulted, 0), 0u) << "call " << n << ": " << first;
+    }
     EXPECT_EQ(first.find(kOlderInstall), std::string::npos) << "call " << n << ": " << first;
     tree.version("1", "Install Id: 4712\nFlow Id: 3\n");  // the same file, so it keeps its place
     EXPECT_EQ(c.answer(), c.whole) << "nothing of the fault stays behind, call " << n;
