@@ -23,7 +23,12 @@ if(CPACK_GENERATOR STREQUAL "RPM")
     "%global _build_id_links none\n"
     "%post -p /sbin/ldconfig\n"
     "%postun -p /sbin/ldconfig\n"
-    "%endif")
+    "%endif\n"
+    # The build time and the files' times from SOURCE_DATE_EPOCH when it is set, and one build host
+    # name for every build, so that two builds of one commit give the same package.
+    "%global use_source_date_epoch_as_buildtime 1\n"
+    "%global clamp_mtime_to_source_date_epoch 1\n"
+    "%global _buildhost reproducible.korflowid.example.org")
 endif()
 if(CPACK_GENERATOR STREQUAL "RPM" AND NOT CPACK_KORFLOWID_RPM_LAYOUT)
   message(WARNING "These RPM packages come from a build without KORFLOWID_RPM_LAYOUT: the library outside "

@@ -49,7 +49,7 @@ endforeach()
 # Directories that the distribution's own packages (filesystem, pkgconf, cmake, man-db) own.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/cmake ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
-    ${CMAKE_INSTALL_FULL_MANDIR} ${CMAKE_INSTALL_FULL_MANDIR}/man1)
+    ${CMAKE_INSTALL_FULL_MANDIR} ${CMAKE_INSTALL_FULL_MANDIR}/man1 ${CMAKE_INSTALL_FULL_DATAROOTDIR}/licenses)
 
 # Written from CHANGELOG.md (cmake/KORFlowIDChangelog.cmake).
 set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/rpm/changelog)

@@ -7,9 +7,8 @@ Usage: scripts/check-doc-examples.py PREFIX [FILE.md...]
 
 Each fenced block is taken by its language:
   cpp      compiled with c++ -std=c++17 -Wall -Wextra -Werror through the prefix's pkg-config file, run
-  c        compiled with cc -std=c99 -Wall -Wextra -pedantic -Werror, run; only when the prefix has
-           korflowid.h (the C interface), and said so otherwise
-  python   run with $KORFLOWID_PYTHON (default python3) when it can import korflowid, said so otherwise
+  c        compiled with cc -std=c99 -Wall -Wextra -pedantic -Werror against the prefix's korflowid.h, run
+  python   run with $KORFLOWID_PYTHON (default python3), which must import korflowid
   sh       run with bash -euo pipefail from the top of the clone
   console  each "$ command" line run from the top of the clone; the lines up to the next one are its
            output, standard output and standard error together
@@ -167,19 +166,15 @@ class Checker:
                 self.build_and_run(where, "cpp", text, expected)
                 self.count("C++")
             elif language == "c":
-                if self.has_c:
-                    self.build_and_run(where, "c", text, expected)
-                    self.count("C")
-                else:
-                    print(f"skipped   {where}: the installed tree has no korflowid.h")
-                    self.count("C skipped")
+                if not self.has_c:
+                    self.fail(where, "the installed tree has no korflowid.h")
+                self.build_and_run(where, "c", text, expected)
+                self.count("C")
             elif language == "python":
-                if self.has_python:
-                    self.run(where, [self.python, "-c", text], expected)
-                    self.count("Python")
-                else:
-                    print(f"skipped   {where}: {self.python} cannot import korflowid")
-                    self.count("Python skipped")
+                if not self.has_python:
+                    self.fail(where, f"{self.python} cannot import korflowid")
+                self.run(where, [self.python, "-c", text], expected)
+                self.count("Python")
             elif language == "sh":
                 self.run(where, ["bash", "-euo", "pipefail", "-c", text], expected)
                 self.count("shell")

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Windows package: `cpack -G ZIP` in a Windows build folder, its listing, the DLL in it (stripped,
+# The Windows package: `cpack -G ZIP` in a Windows build folder (or the release's ZIP that
+# KORFLOWID_WINDOWS_ZIP names), its listing, the DLL in it (stripped,
 # at most 256 KB, importing only KERNEL32 and the C runtime), and the unpacked tree in use: a MinGW
 # program built through the CMake package and an MSVC-built one linked against KORFlowID.lib alone,
 # both run under Wine on the sample installation.
@@ -14,8 +15,14 @@ fail() { echo "windows package: $*" >&2; exit 1; }
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 config=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt" | tr '[:upper:]' '[:lower:]')
-(cd "$build" && cpack -G ZIP -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack failed"; }
-zip=$work/packages/KORFlowID-$version-win64.zip
+if [ -n "${KORFLOWID_WINDOWS_ZIP:-}" ]; then
+  # A release's ZIP (scripts/release.sh), built in Release.
+  zip=$KORFLOWID_WINDOWS_ZIP
+  config=release
+else
+  (cd "$build" && cpack -G ZIP -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack failed"; }
+  zip=$work/packages/KORFlowID-$version-win64.zip
+fi
 [ -f "$zip" ] || fail "no $(basename "$zip")"
 
 expected="bin/KORFlowID.dll

@@ -14,5 +14,7 @@ cmake --build build --target docs
 echo "API reference: $(find build/docs/html -name '*.html' | wc -l) pages in build/docs/html/"
 
 cmake --install build --prefix "$work/prefix" >"$work/install.log"
-python3 scripts/check-doc-examples.py "$work/prefix"
+# Python examples import the package from the source tree with the library just installed.
+library=$(find "$work/prefix" -name 'libKORFlowID.so.1')
+PYTHONPATH=$PWD/python KORFLOWID_LIBRARY=$library python3 scripts/check-doc-examples.py "$work/prefix"
 echo "== documentation: API reference and examples fine ($((SECONDS - started)) s)"

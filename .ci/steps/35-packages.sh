@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
-# The Linux packages. The tarball of build/ (README's test command made it) with the listing it must
-# have, used where it is unpacked: a program built through its pkg-config file and one built through its
-# CMake package both run on the sample installation, and so does its tool. Then the Debian packages of
-# the deb preset (build-deb/): their listings and dependencies, lintian without errors, and the three
-# unpacked together used like the tarball.
+# The Linux packages of the release that .ci/steps/33-release.sh made (build-release/out). The x86-64
+# tarball with the listing it must have, used where it is unpacked: a program built through its
+# pkg-config file and one built through its CMake package both run on the sample installation, and so
+# does its tool. Then the Debian packages: their listings and dependencies, lintian without errors, and
+# the three unpacked together used like the tarball.
 set -euo pipefail
 started=$SECONDS
 cd "$(dirname "$0")/../.."
-build=$PWD/build
-[ -f "$build/CMakeCache.txt" ] || { echo "no $build: run 'cmake --workflow --preset test' first" >&2; exit 1; }
+release=$PWD/build-release/out
+[ -f "$release/SHA256SUMS" ] || { echo "no release in $release: run .ci/steps/33-release.sh first" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-config=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt" | tr '[:upper:]' '[:lower:]')
-(cd "$build" && cpack -G TGZ -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
+tarball=$(find "$release" -name "KORFlowID-*-Linux-$(uname -m).tar.gz")
+[ -f "$tarball" ] || { echo "no Linux $(uname -m) tarball in $release" >&2; exit 1; }
+version=$(basename "$tarball" | sed 's/^KORFlowID-\(.*\)-Linux-.*$/\1/')
+config=release
 
 # README, CHANGELOG.md and docs/ lie together wherever the documentation is installed.
 doc_files() { printf '%s\n' "$1/README.md" "$1/CHANGELOG.md"; for page in docs/*.md; do echo "$1/$page"; done; }
@@ -30,6 +31,8 @@ lib/libKORFlowID.so.1
 lib/libKORFlowID.so.$version
 lib/pkgconfig/korflowid.pc
 $(doc_files share/doc/KORFlowID)
+share/doc/KORFlowID/LGPL-2.1.txt
+share/doc/KORFlowID/korflowid-NOTICE.txt
 share/man/man1/korflowid.1.gz"
 expected=$(echo "$expected" | LC_ALL=C sort)
 check_listing() {  # name, listing of files relative to the package's prefix[, expected listing]
@@ -41,7 +44,6 @@ check_listing() {  # name, listing of files relative to the package's prefix[, e
   echo "$1: $(echo "$2" | wc -l) files as expected"
 }
 
-tarball=$work/packages/KORFlowID-$version-Linux-$(uname -m).tar.gz
 top=KORFlowID-$version-Linux-$(uname -m)/
 check_listing "$(basename "$tarball")" "$(tar -tzf "$tarball" | grep -v '/$' | sed "s|^$top||" | LC_ALL=C sort)"
 
@@ -81,11 +83,10 @@ check_run "$work/consumer/korflowid_consumer"
 [ "$("$unpacked/bin/korflowid" --field release)" = "GQ.2.1" ]
 echo "the unpacked tarball works through pkg-config and CMake"
 
-# The Debian packages, from a build of their own: the library in the multiarch directory.
-cmake --workflow --preset deb >"$work/deb.log" 2>&1 || { cat "$work/deb.log"; exit 1; }
+# The Debian packages of the release: the library in the multiarch directory.
 architecture=$(dpkg --print-architecture)
 multiarch=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-deb_version=$(dpkg-parsechangelog -l build-deb/debian/changelog -S Version)
+deb_version=$(dpkg-deb -f "$(find "$release" -name "libkorflowid1_*_$architecture.deb")" Version)
 docs() { printf 'share/doc/%s/changelog.gz\nshare/doc/%s/copyright\n' "$1" "$1"; }
 declare -A listings=(
   [libkorflowid1]="$multiarch/libKORFlowID.so.1
@@ -106,7 +107,7 @@ $(docs korflowid)
 share/man/man1/korflowid.1.gz")
 debs=()
 for package in libkorflowid1 libkorflowid-dev korflowid; do
-  deb=build-deb/packages/${package}_${deb_version}_$architecture.deb
+  deb=$release/${package}_${deb_version}_$architecture.deb
   [ -f "$deb" ] || { echo "no $deb"; exit 1; }
   debs+=("$deb")
   check_listing "$(basename "$deb")" \

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The RPM packages of the rpm preset (build-rpm/): each one's files, Requires and scriptlets, rpmlint with
+# The RPM packages of the release that .ci/steps/33-release.sh made (build-release/out, from the rpm
+# preset): each one's files, Requires and scriptlets, rpmlint with
 # cmake/rpm/rpmlint.toml and no errors, then the three installed with rpm into a scratch root, where the
 # library's ldconfig scriptlets run, a program built through the pkg-config file and one built through the
 # CMake package run, and so does the tool. Last, the binaries and the Requires ask no more of the C and
@@ -10,11 +11,11 @@ cd "$(dirname "$0")/../.."
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-rm -rf build-rpm/packages
-cmake --workflow --preset rpm >"$work/rpm.log" 2>&1 || { cat "$work/rpm.log"; exit 1; }
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-rpm/CMakeCache.txt)
-release=1
+out=$PWD/build-release/out
+[ -f "$out/SHA256SUMS" ] || { echo "no release in $out: run .ci/steps/33-release.sh first" >&2; exit 1; }
 arch=$(uname -m)
+version=$(rpm -qp --qf '%{VERSION}' "$(find "$out" -name "korflowid-libs-*.$arch.rpm")")
+release=1
 isa=$(rpm --eval '%{_isa}')
 evr=$version-$release
 
@@ -35,6 +36,9 @@ declare -A listings=(
 /usr/lib64/pkgconfig/korflowid.pc
 $(doc_files /usr/share/doc/korflowid-devel | LC_ALL=C sort)"
   [korflowid]="/usr/bin/korflowid
+/usr/share/licenses/korflowid
+/usr/share/licenses/korflowid/LGPL-2.1.txt
+/usr/share/licenses/korflowid/korflowid-NOTICE.txt
 /usr/share/man/man1/korflowid.1.gz")
 declare -A scriptlets=(
   [korflowid-libs]=$'postinstall program: /sbin/ldconfig\npostuninstall program: /sbin/ldconfig'
@@ -43,8 +47,8 @@ declare -A scriptlets=(
 packages=(korflowid-libs korflowid-devel korflowid)
 rpms=()
 for package in "${packages[@]}"; do
-  rpm=build-rpm/packages/$package-$evr.$arch.rpm
-  [ -f "$rpm" ] || { echo "no $rpm; there are:"; ls build-rpm/packages; exit 1; }
+  rpm=$out/$package-$evr.$arch.rpm
+  [ -f "$rpm" ] || { echo "no $rpm; there are:"; ls "$out"; exit 1; }
   rpms+=("$rpm")
   echo "-- $(basename "$rpm")"
   rpm -qplv "$rpm"

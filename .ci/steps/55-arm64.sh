@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # arm64 (aarch64) Linux: the library, the tool and the whole test suite cross-built with
-# g++-aarch64-linux-gnu (preset arm64, build-arm64/) and run under qemu-user; then its tarball, whose
-# binaries are held to the same symbol versions as x86-64's, and whose tool runs. Its packages come from `scripts/install-deps.sh --arm64`, which .ci/run calls.
+# g++-aarch64-linux-gnu (preset arm64, build-arm64/) and run under qemu-user; then the release's arm64
+# tarball, whose binaries are held to the same symbol versions as x86-64's, and whose tool runs. Its packages come from `scripts/install-deps.sh --arm64`, which .ci/run calls.
 set -euo pipefail
 started=$SECONDS
 cd "$(dirname "$0")/../.."
@@ -31,11 +31,13 @@ ctest --preset arm64 | tee "$work/ctest.log" | grep -E '^(The following|[0-9]+% 
 grep -q '^100% tests passed' "$work/ctest.log" || { cat "$work/ctest.log"; exit 1; }
 tested=$SECONDS
 
-# The tarball: the same files as x86-64's, each held to the symbol versions of RHEL 8 for arm64.
+# The release's tarball (.ci/steps/33-release.sh made it): the same files as x86-64's, each held to the
+# symbol versions of RHEL 8 for arm64.
+out=build-release/out
+[ -f "$out/SHA256SUMS" ] || { echo "no release in $out: run .ci/steps/33-release.sh first" >&2; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-arm64/CMakeCache.txt)
-(cd build-arm64 && cpack -G TGZ -B "$work/packages" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 top=KORFlowID-$version-Linux-aarch64
-tar -xzf "$work/packages/$top.tar.gz" -C "$work"
+tar -xzf "$out/$top.tar.gz" -C "$work"
 binaries=("$work/$top/bin/korflowid" "$work/$top/lib/libKORFlowID.so.$version")
 for binary in "${binaries[@]}"; do
   file -b "$binary" | grep -q 'ARM aarch64' || { echo "$binary: $(file -b "$binary")"; exit 1; }
@@ -45,4 +47,4 @@ scripts/check-symbol-versions.sh "${binaries[@]}"
 echo "arm64 tarball $top.tar.gz: its tool runs"
 
 echo "== arm64: built in $((built - started)) s, suite under qemu in $((tested - built)) s," \
-  "tarball in $((SECONDS - tested)) s; $((SECONDS - started)) s in all"
+  "tarball checked in $((SECONDS - tested)) s; $((SECONDS - started)) s in all"
