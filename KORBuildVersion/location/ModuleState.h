@@ -69,6 +69,8 @@ class ReportCache {
   alignas(64) char text_[kReportBufferSize] = {};
 };
 
+enum class CallAvailability : unsigned char { Unknown, Answers, Refused };
+
 /// Cached values are published once, with release order, after everything they stand for is written,
 /// so a reader that sees them needs no lock. Only what may still change takes a lock.
 struct ModuleState {
@@ -94,6 +96,11 @@ struct ModuleState {
   /// interfaces' reports are one text, kept once.
   ReportCache ownTextReportCache;
 #endif
+
+  /// Whether statx answers in this process (Linux): a sandbox may refuse it. The first answer
+  /// decides for the life of the process, so that files are never ordered partly by their birth
+  /// time and partly by their modification time.
+  std::atomic<CallAvailability> statx{CallAvailability::Unknown};
 
   ReportCache& reportCacheFor(NameText names) noexcept {
 #if defined(_WIN32)

@@ -69,6 +69,11 @@ class DirectorySearch {
     return failed_;
   }
 
+  /// Whether the subdirectory's exact name was missing and its folder could not be listed for other
+  /// spellings (an execute-only folder, say). It then counts as missing, not as a failed listing; but
+  /// a later search may still find it spelled otherwise, so nothing read with it is to be kept.
+  bool spellingUnknown() const { return spellingUnknown_; }
+
  private:
   struct Match {
     std::string name;
@@ -96,6 +101,7 @@ class DirectorySearch {
   std::string directory_;  // where matches are opened by path
   Handle handle_;
   bool failed_ = false;
+  bool spellingUnknown_ = false;
 };
 
 /// Whether equal keys may keep the order of the platform's search: on Windows they do, NTFS listing

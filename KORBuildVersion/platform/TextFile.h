@@ -26,7 +26,9 @@ class TextFile {
   bool open(const std::string& path);
 
   /// Opens the file `name` of `directory` (a path used as a prefix). Where no entry has exactly that
-  /// name, one spelled otherwise is taken, as Windows would find it: the first in name order.
+  /// name, one spelled otherwise is taken, as Windows would find it: the first in name order. Where
+  /// the directory cannot be listed for other spellings, the file is missing, and faulted(): a later
+  /// look may find it.
   bool open(const std::string& directory, std::string_view name);
 
   /// Up to `capacity` (at least 2) translated bytes; 0 only at the end of the file or on an error.
@@ -34,7 +36,8 @@ class TextFile {
 
   /// Whether opening or reading failed for a reason other than absence: the file may well hold text
   /// that could not be had just now (no descriptors or memory, sharing or permission denied, an I/O
-  /// error). A name that is missing, or that is no regular file, is no fault.
+  /// error). A name that is missing, or that can never be read as a file (a directory, a looping
+  /// link), is no fault.
   bool faulted() const { return faulted_; }
 
  private:

@@ -47,9 +47,9 @@ std::string assembleWholeReport(const char* home, NameText names, ReportReading&
   constexpr std::size_t limit = kReportBufferSize;
   ScanFaults faults;
   std::string report = scanVersionFiles(root, ScanMode::InstallVersions, limit, faults);
-  // Version files that could not be listed are not absent: an older installation's fallback file
-  // must not stand in for them.
-  if (report.size() < 3 && !faults.listingFailed) report.insert(0, fallbackText(root, limit, faulted));
+  // A version file that could not be listed, opened or read is not absent: an older installation's
+  // fallback file must not stand in for it, not even for this call.
+  if (report.size() < 3 && !faults.versionsMissed) report.insert(0, fallbackText(root, limit, faulted));
   if (report.size() < limit) report += scanVersionFiles(root, ScanMode::Patches, limit, faults, names);
   faulted = faulted || faults.any;
   if (report.size() >= limit) {

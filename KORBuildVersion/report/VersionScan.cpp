@@ -48,18 +48,11 @@ std::size_t patchCountBeyond(std::size_t limit) {
   return (limit - kPatchHeading.size() + kShortestPatchLine - 1) / kShortestPatchLine;
 }
 
-/// Notes a listing that failed in `faults`.
-void noteListing(const platform::DirectorySearch& search, ScanFaults& faults) {
-  if (!search.failed()) return;
-  faults.listingFailed = true;
-  faults.any = true;
-}
-
 std::string patchText(const std::string& directory, std::size_t limit, ScanFaults& faults, NameText names) {
   // Once that many are listed, only the text's length counts: the rest of a huge directory is not read.
   const std::size_t tooMany = patchCountBeyond(limit);
   const platform::DirectorySearch patches(directory, kPatchFilePattern, tooMany);
-  noteListing(patches, faults);
+  faults.any = faults.any || patches.failed();
   if (patches.size() == 0) return {};
   if (patches.size() >= tooMany) return std::string(limit, '\n');
 
@@ -89,6 +82,11 @@ std::string patchText(const std::string& directory, std::size_t limit, ScanFault
   return text;
 }
 
+void noteMissedVersions(ScanFaults& faults) {
+  faults.versionsMissed = true;
+  faults.any = true;
+}
+
 /// Appends the lines of match `i`, each with CR LF, then one more CR LF (also for a file that cannot
 /// be opened or read), stopping early once `text` reaches `limit`.
 void appendVersionFile(platform::DirectorySearch& files, std::size_t i, std::string& text, std::size_t limit,
@@ -102,14 +100,15 @@ void appendVersionFile(platform::DirectorySearch& files, std::size_t i, std::str
   if (reader.faulted()) {
     // Lines before a failed read are only part of the file: it counts as one that could not be read.
     text.resize(begin);
-    faults.any = true;
+    noteMissedVersions(faults);
   }
   text.append("\r\n");
 }
 
 std::string installVersionText(const std::string& directory, std::size_t limit, ScanFaults& faults) {
   platform::DirectorySearch files(directory, kVersionDirectoryName, kVersionFilePattern);
-  noteListing(files, faults);
+  if (files.failed()) noteMissedVersions(faults);
+  faults.any = faults.any || files.spellingUnknown();
 
   // The text's length does not depend on the order of the files, so they are read in the search's
   // order first: a tree too large for a report is known after one report's worth of reading, and
@@ -129,7 +128,7 @@ std::string installVersionText(const std::string& directory, std::size_t limit, 
   std::vector<std::int64_t> creationTimes;
   creationTimes.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) creationTimes.push_back(files.creationTime(i));
-  faults.any = faults.any || files.failed();
+  if (files.failed()) noteMissedVersions(faults);
   std::string text;
   text.reserve(pieces.size());
   for (const std::size_t i : ascendingOrder(creationTimes, files)) {

@@ -18,8 +18,10 @@ enum class ScanMode {
 /// What a scan met besides the text: failures other than absence, after which the text holds only
 /// what could be read.
 struct ScanFaults {
-  bool listingFailed = false;  // the directory could not be listed whole: files may be missing from the text
-  bool any = false;            // that, or a file or its creation time that could not be had
+  /// A version file may hold text that is missing: the directory could not be listed whole, or a
+  /// version file, or its creation time, could not be had. An older fallback must not stand in.
+  bool versionsMissed = false;
+  bool any = false;  // that, or a failed patch listing, or a search for other spellings that could not list
 };
 
 /// The text piece for `mode`, every line ended by CR LF. `directory` is a plain prefix (no separator

@@ -78,7 +78,8 @@ constexpr const char* kOlderInstall = "1999";  // only the fallback file holds i
 struct IoCase {
   const char* name;
   std::string (*answer)();
-  const char* whole;
+  bool secondVersionFile;         // beside the one that holds the id
+  const char* whole;              // the answer once the id file was rewritten with 4712
   const char* faulted = nullptr;  // how an answer that met the fault begins, where it can tell
 };
 
@@ -91,8 +92,9 @@ std::string installId() {
   return KORFlow::GetInstallId(line, sizeof line);
 }
 
-std::string wholeReport() {
-  return KORFlowID();
+std::string versionText() {
+  char text[256];
+  return KORFlow::GetVersionText(text, sizeof text);
 }
 
 /// The C interface's status, then its text.
@@ -115,40 +117,48 @@ std::string cReport() {
 class IoFault : public ::testing::TestWithParam<IoCase> {};
 
 /// In a fresh process per n, the export with its n-th file-system call failing, then again with none
-/// failing. The tree holds two version files, so the fallback file's older id may never show.
+/// failing. The fallback file's older id may never show, and nothing read with the fault may be kept:
+/// the id file is rewritten after the fault, and the next answer must show it.
 TEST_P(IoFault, AtEveryCallOfThePathAndNeverKept) {
   const IoCase& c = GetParam();
   const std::size_t length = korflowid::test::atEveryFault([&](std::size_t n) {
     korflowid::test::InstallTree tree;
     tree.version("1", "Install Id: 4711\nFlow Id: 3\n");
-    tree.version("2", "UPDATE Name: U2\n");
+    if (c.secondVersionFile) tree.version("2", "UPDATE Name: U2\n");
     tree.write("InstallVersion.txt", std::string("Install Id: ") + kOlderInstall + "\n");
     tree.write("patch_3.txt", "");
     failing = n;
     const std::string first = c.answer();
     failing = 0;
-    if (c.faulted != nullptr && reached) {
+    if (!reached) return false;  // past the path's end: a report read whole is rightly kept
+    if (c.faulted != nullptr) {
       EXPECT_EQ(first.rfind(c.faulted, 0), 0u) << "call " << n << ": " << first;
     }
     EXPECT_EQ(first.find(kOlderInstall), std::string::npos) << "call " << n << ": " << first;
+    tree.version("1", "Install Id: 4712\nFlow Id: 3\n");  // the same file, so it keeps its place
     EXPECT_EQ(c.answer(), c.whole) << "nothing of the fault stays behind, call " << n;
-    return reached.load();
+    return true;
   });
   EXPECT_NE(length, 1u) << "no fault was injected";
 }
 
-// The labelled queries share one path and one cache; KORFlowID() has its own buffer and no cache. The
-// C interface says that a call met a fault.
+// The labelled queries, the whole text and the C interface share one path and one cache. The C
+// interface says that a call met a fault.
 const IoCase kIoCases[] = {
-    {"GetInstallId", installId, "Install Id: 4711\n"},
-    {"KORFlowIDReport", wholeReport,
-     "Install Id: 4711\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
+    {"GetInstallId", installId, true, "Install Id: 4712\n"},
+    {"GetVersionText", versionText, true,
+     "Install Id: 4712\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
      "#3\r\n\r\n"},
-    {"kor_value", cInstallId, "0 4711", "-3 "},
-    {"kor_report", cReport,
-     "0 Install Id: 4711\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
+    {"kor_value", cInstallId, true, "0 4712", "-3 "},
+    {"kor_report", cReport, true,
+     "0 Install Id: 4712\r\nFlow Id: 3\r\n\r\nUPDATE Name: U2\r\n\r\nPatches installed in this flow:\r\nPatch "
      "#3\r\n\r\n",
      "-3 "},
+    // The one version file failing is no reason to read the older fallback instead.
+    {"GetInstallIdOneVersionFile", installId, false, "Install Id: 4712\n"},
+    {"GetVersionTextOneVersionFile", versionText, false,
+     "Install Id: 4712\r\nFlow Id: 3\r\n\r\nPatches installed in this flow:\r\nPatch #3\r\n\r\n"},
+    {"kor_valueOneVersionFile", cInstallId, false, "0 4712", "-3 "},
 };
 
 INSTANTIATE_TEST_SUITE_P(Exports, IoFault, ::testing::ValuesIn(kIoCases),

@@ -7,21 +7,37 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "hostile/Hostile.h"
 #include "support/TestSupport.h"
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #endif
 
 namespace korflowid::test {
 namespace {
 
+/// Gives the owner back what rows took from it, so that the tree can go.
+void makeRemovable(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  if (fs::is_symlink(path, ignored)) return;
+  fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+  if (!fs::is_directory(path, ignored)) return;
+  for (const fs::directory_entry& entry : fs::directory_iterator(path, ignored)) makeRemovable(entry.path().string());
+}
+
 /// KOR_HOME is <tree>/RJGQ.2.1/kor, so files are written below <tree>/RJGQ.2.1/.
 class Installation {
  public:
   Installation() : home_("KOR_HOME", tree_.makeDirectory("RJGQ.2.1/kor")) {}
+  ~Installation() { makeRemovable(tree_.path()); }
+  Installation(const Installation&) = delete;
+  Installation& operator=(const Installation&) = delete;
   std::string root() const { return tree_.path() + "RJGQ.2.1/"; }
   std::string write(const std::string& relative, std::string_view bytes) const {
     return tree_.write("RJGQ.2.1/" + relative, bytes);
@@ -202,6 +218,107 @@ TEST(HostileTree, UnusualInstallationDirectoryNames) {
   EXPECT_STREQ(code, "RJ");
   EXPECT_EQ(report(), kGoodLines);
 }
+
+#if !defined(_WIN32)
+/// A tree whose first report either is its state, and kept for the process, or was read with a failure,
+/// and answers only its own call: the tree changes after the first answer, and the second shows which.
+struct KeptCase {
+  const char* name;
+  Restriction restriction;  // what the queries run under
+  void (*build)(const Installation&);
+  void (*change)(const Installation&);
+  std::string first;   // GetVersionText
+  std::string second;  // after the change: `first` where it was kept
+};
+
+void PrintTo(const KeptCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+std::string versionText() {
+  std::vector<char> text(20000);
+  return KORFlow::GetVersionText(text.data(), static_cast<unsigned int>(text.size()));
+}
+
+class KeptOrNot : public ::testing::TestWithParam<KeptCase> {};
+
+TEST_P(KeptOrNot, FirstAnswerAndTheNext) {
+  const KeptCase& c = GetParam();
+  if (const auto why = whyUnavailable(c.restriction)) GTEST_SKIP() << *why;
+  inFreshModule([&c] {
+    ::umask(022);  // the tree stays passable for a caller who owns none of it
+    Installation tree;
+    tree.write("patch_3.txt", "");
+    c.build(tree);
+    Restricted restricted(c.restriction);
+    EXPECT_EQ(versionText(), c.first);
+    restricted.asOwner([&] { c.change(tree); });
+    EXPECT_EQ(versionText(), c.second);
+  });
+}
+
+const std::string kOlderLines = "Install Id: 1999\r\n\r\n";  // InstallVersion.txt of an older release
+const std::string kPatch3 = "Patches installed in this flow:\r\nPatch #3\r\n\r\n";
+
+void withOlderFallback(const Installation& tree) {
+  tree.write("InstallVersion.txt", "Install Id: 1999\n");
+}
+
+/// The only version file a link to `target`, beside an older fallback.
+void loneVersionLink(const Installation& tree, const std::string& target) {
+  withOlderFallback(tree);
+  std::filesystem::create_directory(tree.root() + "InstallVersions");
+  std::filesystem::create_symlink(target, tree.versionPath("1"));
+}
+
+void addPatch(const Installation& tree) {
+  tree.write("patch_4.txt", "");
+}
+
+void setModificationTime(const std::string& path, std::time_t seconds) {
+  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+const KeptCase kKeptCases[] = {
+    // A link that loops, or leads to a name too long, stays so: no version file, and the fallback stands in.
+    {"LoopingLink", Restriction::None, [](const Installation& tree) { loneVersionLink(tree, "InstallVersion_1.txt"); },
+     addPatch, kOlderLines + "\r\n" + kPatch3, kOlderLines + "\r\n" + kPatch3},
+    {"LinkToANameTooLong", Restriction::None,
+     [](const Installation& tree) { loneVersionLink(tree, std::string(300, 'n')); }, addPatch,
+     kOlderLines + "\r\n" + kPatch3, kOlderLines + "\r\n" + kPatch3},
+    // A version file the user may not read is no reason to show an older release's id.
+    {"UnreadableLoneVersionFile", Restriction::Unprivileged,
+     [](const Installation& tree) {
+       withOlderFallback(tree);
+       tree.write("InstallVersions/InstallVersion_1.txt", "Install Id: 4711\n");
+       ::chmod(tree.versionPath("1").c_str(), unprivilegedMode(0600));
+     },
+     [](const Installation& tree) { ::chmod(tree.versionPath("1").c_str(), 0644); }, "\r\n" + kPatch3,
+     "Install Id: 4711\r\n\r\n" + kPatch3},
+    // Execute-only, as on shared servers: its exact names open, its patches cannot be listed.
+    {"ExecuteOnlyRoot", Restriction::Unprivileged,
+     [](const Installation& tree) {
+       tree.write("InstallVersion.txt", "Install Id: 4711\n");
+       ::chmod(tree.root().c_str(), unprivilegedMode(0711));
+     },
+     [](const Installation& tree) { tree.write("InstallVersion.txt", "Install Id: 4712\n"); },
+     "Install Id: 4711\r\n\r\n", "Install Id: 4712\r\n\r\n"},
+    // Where statx is refused, files are ordered by modification time: by name or by birth, 1 is first.
+    {"StatxRefused", Restriction::StatxRefused,
+     [](const Installation& tree) {
+       tree.write("InstallVersions/InstallVersion_1.txt", "Install Id: 1\n");
+       tree.write("InstallVersions/InstallVersion_2.txt", "Install Id: 2\n");
+       setModificationTime(tree.versionPath("1"), 1893456000);  // 2030
+       setModificationTime(tree.versionPath("2"), 978307200);   // 2001
+     },
+     addPatch, "Install Id: 2\r\n\r\nInstall Id: 1\r\n\r\n" + kPatch3,
+     "Install Id: 2\r\n\r\nInstall Id: 1\r\n\r\n" + kPatch3},
+};
+
+INSTANTIATE_TEST_SUITE_P(HostileTree, KeptOrNot, ::testing::ValuesIn(kKeptCases),
+                         [](const ::testing::TestParamInfo<KeptCase>& param) { return param.param.name; });
+#endif
 
 }  // namespace
 }  // namespace korflowid::test

@@ -32,14 +32,16 @@ void expectCopied(const Buffer& buffer, std::string_view text, unsigned int size
 
 using Getter = char* (*)(char*, unsigned int);
 
+using namespace std::string_literals;
+
 const std::string kReport =
     "Install Id: 4711\n"
     "Note: the old Flow Id: 9 was kept\n"
     "Flow Id: 3\r\n"
     "Exact Access Date: 2024-05-06\r07:08\n"
     "Install Id: 9999\n"
-    "Full Flow Name: Vantorium Enterprise TAVO Flow\n"
-    "UPDATE Name: U1";
+    "Full Flow Name: Vantorium Enterprise TAVO Flow\0 (trial)\n"
+    "UPDATE Name: U1"s;
 
 TEST(ReportQueries, LabelledLinesEndWithOneLineFeed) {
   inFreshModule([] {
@@ -49,10 +51,10 @@ TEST(ReportQueries, LabelledLinesEndWithOneLineFeed) {
       Getter get;
       std::string line;
     } cases[] = {
-        {KORFlow::GetInstallId, "Install Id: 4711\n"},                     // the first of two
-        {KORFlow::GetFlowId_fromFile, "Flow Id: 9 was kept\n"},            // in the middle of a line
-        {KORFlow::GetExactAccessDate, "Exact Access Date: 2024-05-06\n"},  // a lone CR ends it too
-        {KORFlow::GetFullFlowName, "Full Flow Name: Vantorium Enterprise TAVO Flow\n"},
+        {KORFlow::GetInstallId, "Install Id: 4711\n"},                                   // the first of two
+        {KORFlow::GetFlowId_fromFile, "Flow Id: 9 was kept\n"},                          // in the middle of a line
+        {KORFlow::GetExactAccessDate, "Exact Access Date: 2024-05-06\n"},                // a lone CR ends it too
+        {KORFlow::GetFullFlowName, "Full Flow Name: Vantorium Enterprise TAVO Flow\n"},  // a zero byte ends it
         {KORFlow::GetUpdateName, "UPDATE Name: U1\n"},  // the file's last line, without line feed
     };
     for (const auto& c : cases) {

@@ -13,8 +13,22 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #endif
 
 namespace korflowid::test {
@@ -153,5 +167,106 @@ std::string captureStdout(const std::function<void()>& body) {
   std::fflush(stdout);
   return ::testing::internal::GetCapturedStdout();
 }
+
+#if !defined(_WIN32)
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+#if defined(__x86_64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_AARCH64;
+#else
+constexpr std::uint32_t kAuditArch = 0;
+#endif
+
+/// Installs a seccomp filter under which statx fails with EPERM; the reason where it cannot.
+std::optional<std::string> refuseStatx() {
+  if (kAuditArch == 0) return "no seccomp filter is written for this architecture";
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kAuditArch, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_statx, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return std::string("no_new_privs: ") + std::strerror(errno);
+  if (::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+    return std::string("the seccomp filter is refused (qemu-user takes none): ") + std::strerror(errno);
+  }
+  struct statx facts;
+  if (::statx(AT_FDCWD, "/", 0, STATX_TYPE, &facts) == 0 || errno != EPERM) return "the filter lets statx pass";
+  return std::nullopt;
+}
+
+/// Takes uid and gid 65534 as the effective ids, and no other groups, or a file of group root would
+/// still be readable; the reason where it cannot.
+std::optional<std::string> becomeNobody() {
+  if (::setgroups(0, nullptr) == 0 && ::setegid(kNobody) == 0 && ::seteuid(kNobody) == 0) return std::nullopt;
+  return std::string("cannot take uid and gid 65534: ") + std::strerror(errno);
+}
+
+}  // namespace
+
+std::optional<std::string> whyUnavailable(Restriction restriction) {
+  if (restriction == Restriction::None || (restriction == Restriction::Unprivileged && ::geteuid() != 0)) {
+    return std::nullopt;
+  }
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const auto why = restriction == Restriction::StatxRefused ? refuseStatx() : becomeNobody();
+    if (why) std::fprintf(stderr, "%s\n", why->c_str());
+    ::_exit(why ? 1 : 0);
+  }
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    return std::nullopt;
+  return restriction == Restriction::StatxRefused ? "no seccomp filter can refuse statx here (qemu-user takes none)"
+                                                  : "uid and gid 65534 cannot be taken here";
+}
+
+Restricted::Restricted(Restriction restriction) {
+  if (restriction == Restriction::StatxRefused) {
+    if (const auto why = refuseStatx()) ADD_FAILURE() << *why;
+  }
+  if (restriction == Restriction::Unprivileged && ::geteuid() == 0) drop();
+}
+
+Restricted::~Restricted() {
+  if (dropped_) regain();
+}
+
+void Restricted::asOwner(const std::function<void()>& body) {
+  const bool wasDropped = dropped_;
+  if (wasDropped) regain();
+  body();
+  if (wasDropped) drop();
+}
+
+void Restricted::drop() {
+  ownerGroup_ = ::getegid();
+  const auto why = becomeNobody();
+  ASSERT_FALSE(why) << *why;
+  dropped_ = true;
+}
+
+void Restricted::regain() {
+  // The real and saved ids are still root's: the effective ones come back.
+  const bool done = ::seteuid(0) == 0 && ::setegid(ownerGroup_) == 0;
+  ASSERT_TRUE(done) << "cannot become root again: " << std::strerror(errno);
+  dropped_ = false;
+}
+
+unsigned int unprivilegedMode(unsigned int othersMode) {
+  return ::geteuid() == 0 ? othersMode : (othersMode & 07) * 0111;
+}
+
+#endif
 
 }  // namespace korflowid::test

@@ -56,6 +56,43 @@ std::size_t atEveryFault(const std::function<bool(std::size_t n)>& body);
 /// Standard output written while `body` runs (the library's console messages land there).
 std::string captureStdout(const std::function<void()>& body);
 
+#if !defined(_WIN32)
+/// What a fresh module process (inFreshModule) may be put under, to meet the library as the field does.
+enum class Restriction {
+  None,
+  Unprivileged,  // a user who owns nothing of the tree: uid and gid 65534 where the process is root
+  StatxRefused,  // statx answers EPERM, as a container runtime's seccomp profile may have it
+};
+
+/// Why `restriction` cannot be had on this machine (qemu-user takes no seccomp filter, a namespace may
+/// lack uid 65534), or nothing when it can. Tried in a forked child; this process stays as it is.
+std::optional<std::string> whyUnavailable(Restriction restriction);
+
+/// `restriction` over this process while the object lives. Only for fresh module processes: a seccomp
+/// filter stays for good. Unprivileged drops the effective ids only, so that the test can still act as
+/// the tree's owner (asOwner) and remove it at the end.
+class Restricted {
+ public:
+  explicit Restricted(Restriction restriction);
+  ~Restricted();
+  Restricted(const Restricted&) = delete;
+  Restricted& operator=(const Restricted&) = delete;
+
+  /// Runs `body` with the ids the process had before.
+  void asOwner(const std::function<void()>& body);
+
+ private:
+  void drop();
+  void regain();
+  bool dropped_ = false;
+  unsigned int ownerGroup_ = 0;
+};
+
+/// The permission mode that grants an Unprivileged caller what `othersMode` grants others: a process
+/// that is not root stays itself and owns the tree it made, so its owner and group bits are the others'.
+unsigned int unprivilegedMode(unsigned int othersMode);
+#endif
+
 }  // namespace korflowid::test
 
 #endif  // KORFLOWID_TESTS_TESTSUPPORT_H

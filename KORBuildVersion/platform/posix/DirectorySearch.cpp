@@ -42,7 +42,7 @@ DirectorySearch::DirectorySearch(const std::string& directory, std::string_view 
   handle_.directory = openDirectory(path, failed_);
   if (handle_.directory == nullptr && errno == ENOENT) {
     // Only now, with the exact name missing, is the parent listed for other spellings.
-    const std::string spelled = otherSpelling(path, failed_);
+    const std::string spelled = otherSpelling(path, spellingUnknown_);
     if (!spelled.empty()) handle_.directory = openDirectory(spelled, failed_);
   }
   list(pattern);

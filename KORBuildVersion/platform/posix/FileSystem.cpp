@@ -5,12 +5,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <memory>
 
+#include "location/ModuleState.h"
 #include "rules/TreeNames.h"
 
 namespace korflowid::platform {
@@ -19,6 +21,23 @@ namespace {
 struct DirectoryCloser {
   void operator()(DIR* directory) const { ::closedir(directory); }
 };
+
+/// Facts from the kernel's older call, for processes where statx is refused. Through syscall, as
+/// glibc's fstatat is a symbol of 2.33, and its struct stat is the kernel's on the 64-bit targets.
+bool factsFromStat(int directory, const char* name, int flags, FileFacts& facts) {
+#if defined(SYS_newfstatat)
+  struct stat info;
+  if (::syscall(SYS_newfstatat, directory, name, &info, flags) != 0) return false;
+  facts.regularFile = S_ISREG(info.st_mode);
+  facts.creationTime = info.st_mtime;  // no birth time here: the order of modification
+  facts.size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+#else
+  (void)directory, (void)name, (void)flags, (void)facts;
+  errno = EPERM;  // no older call on this target: statx's refusal stands
+  return false;
+#endif
+}
 
 }  // namespace
 
@@ -81,10 +100,24 @@ std::string otherSpelling(std::string_view path, bool& failed) {
 }
 
 bool factsAt(int directory, const char* name, int flags, FileFacts& facts) {
-  // statx alone: it is GLIBC_2.28, while the stat family became symbols of their own only in 2.33, and
-  // glibc's statx already stands in for the call on kernels without it.
+  // statx is GLIBC_2.28, while the stat family became symbols of their own only in 2.33. glibc stands
+  // in for a kernel without it (ENOSYS) only when built for such kernels; a sandbox's filter may
+  // answer EPERM. Either refusal holds for the whole process, so the first one decides.
+  std::atomic<CallAvailability>& statx = moduleState.statx;
+  if (statx.load(std::memory_order_relaxed) == CallAvailability::Refused) {
+    return factsFromStat(directory, name, flags, facts);
+  }
   struct statx info;
-  if (::statx(directory, name, flags, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME, &info) != 0) return false;
+  if (::statx(directory, name, flags, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME, &info) != 0) {
+    if ((errno != EPERM && errno != ENOSYS) || statx.load(std::memory_order_relaxed) == CallAvailability::Answers) {
+      return false;
+    }
+    statx.store(CallAvailability::Refused, std::memory_order_relaxed);
+    return factsFromStat(directory, name, flags, facts);
+  }
+  if (statx.load(std::memory_order_relaxed) == CallAvailability::Unknown) {
+    statx.store(CallAvailability::Answers, std::memory_order_relaxed);
+  }
   facts.regularFile = (info.stx_mask & STATX_TYPE) != 0 && S_ISREG(info.stx_mode);
   // The birth time where the file system keeps one, else the modification time, which still orders.
   const auto seconds = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_mtime.tv_sec;
@@ -99,6 +132,9 @@ Opening openRegularFile(int directory, const char* name, int& fd, FileFacts* fac
   FileFacts found;
   if (fd < 0) {
     if (meansAbsent(errno)) return Opening::Missing;
+    // A looping link can never be opened, while the entry itself is there to be seen.
+    if (meansUnusable(errno))
+      return factsAt(directory, name, AT_SYMLINK_NOFOLLOW, found) ? Opening::NotAFile : Opening::Failed;
     // A socket, say, cannot be opened at all: what it is tells its refusal from a failure.
     const bool notAFile = factsAt(directory, name, 0, found) && !found.regularFile;
     return notAFile ? Opening::NotAFile : Opening::Failed;

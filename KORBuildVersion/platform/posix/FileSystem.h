@@ -18,15 +18,30 @@ namespace korflowid::platform {
 ///   "kor/../patch_1.txt"  =>  "patch_1.txt"
 std::string textualPath(std::string_view path);
 
+// What a failed call means, in three classes (README, "Failures"):
+// - absent: the name is not there (meansAbsent), as if it were never asked for;
+// - unusable for good: an entry that is there but can never be read as a file (Opening::NotAFile): a
+//   directory, FIFO, device or socket, a link that loops or leads to a name too long (meansUnusable);
+// - anything else fails: the entry may well be readable later (no descriptors or memory, permission
+//   denied, an I/O error), so nothing read with such a failure is the installation's state.
+
 /// Whether `error` (an errno value) says that a name is not there: the only failure that means absence.
 inline bool meansAbsent(int error) {
   return error == ENOENT || error == ENOTDIR;
 }
 
+/// Whether `error`, met opening an entry that is itself there, says it can never be opened: its link
+/// loops, or leads to a name longer than the system takes. Retrying cannot help while the tree stays.
+inline bool meansUnusable(int error) {
+  return error == ELOOP || error == ENAMETOOLONG;
+}
+
 /// `path` (as textualPath gives it) with its last name spelled as Windows would take it when no entry
 /// has exactly that name: the first in name order of those spelled alike but for case. A trailing
 /// separator stays. Empty when the exact name exists, or no other spelling does; empty with `failed`
-/// set when the directory could not be listed whole.
+/// set when the directory could not be listed whole. The search is a courtesy to trees copied from
+/// Windows: callers take a failed one for a name that is not there (an execute-only directory still
+/// opens its exact names), but keep nothing read with it, as a later listing may find the name.
 ///   "/i/RJGQ.2.1/InstallVersions/"  =>  "/i/RJGQ.2.1/installversions/"
 std::string otherSpelling(std::string_view path, bool& failed);
 
@@ -39,14 +54,15 @@ struct FileFacts {
 
 /// The facts of `name` relative to the directory descriptor `directory`, as statx takes them
 /// (flags AT_EMPTY_PATH with "" for an open file, AT_SYMLINK_NOFOLLOW for a directory entry itself).
-/// False with errno set when they cannot be had.
+/// False with errno set when they cannot be had. In a process where statx is refused (a sandbox's
+/// filter), every file's creationTime is its modification time, so that one order holds throughout.
 bool factsAt(int directory, const char* name, int flags, FileFacts& facts);
 
 /// What opening a file came to.
 enum class Opening {
   Opened,
   Missing,   // no entry has that name
-  NotAFile,  // a directory, FIFO, device or socket, or a link to one: never read
+  NotAFile,  // a directory, FIFO, device or socket, a link to one, a looping link: never read
   Failed,    // there may be a file, but it could not be opened now
 };
 

@@ -66,7 +66,11 @@ void DirectorySearch::list(std::string_view pattern, std::size_t enough) {
   // The runtime keeps only a coarse errno for a search; the system's own code behind it is the
   // thread's last error, which nothing touches between the failure and the look at it.
   const SearchHandle search(findFirst(path.data(), &data));
-  failed_ = !search.valid() && !meansAbsent(errno, ::GetLastError());
+  if (!search.valid()) {
+    // A directory path that no file system takes names no directory: nothing to list, no failure.
+    const DWORD systemError = ::GetLastError();
+    failed_ = !meansAbsent(errno, systemError) && !meansUnusable(systemError);
+  }
   for (bool found = search.valid(); found && matches_.size() < enough;) {
     Match& match = matches_.emplace_back();
     match.onDisk = toUtf8(data.name);

@@ -39,7 +39,9 @@ bool TextFile::open(const std::string& path) {
   fd_ = ::_wsopen(wide.data(), _O_RDONLY | _O_TEXT | _O_NOINHERIT, _SH_DENYNO);
   if (fd_ < 0) {
     const int error = errno;
-    faulted_ = !meansAbsent(error, _doserrno) && !(error == EACCES && isDirectory(wide));
+    const DWORD systemError = _doserrno;
+    const bool unusable = meansUnusable(systemError) || (error == EACCES && isDirectory(wide));
+    faulted_ = !meansAbsent(error, systemError) && !unusable;
     return false;
   }
   // Devices such as CON or NUL open as well, and reading one could block or never end: they are
