@@ -121,17 +121,13 @@ artifacts+=("windows $win_name.zip")
 
 # The distribution packages, as their presets build them; CPack's DEB generator and rpmbuild (through
 # cmake/KORFlowIDCPackOptions.cmake) both take their times from SOURCE_DATE_EPOCH.
-say "building the Debian packages ($SECONDS s so far)"
-run deb cmake --workflow --preset deb
-for file in build-deb/packages/*.deb; do
-  cp "$file" "$out/"
-  artifacts+=("deb $(basename "$file")")
-done
-say "building the RPM packages ($SECONDS s so far)"
-run rpm cmake --workflow --preset rpm
-for file in build-rpm/packages/*.rpm; do
-  cp "$file" "$out/"
-  artifacts+=("rpm $(basename "$file")")
+for kind in deb rpm; do
+  say "building the $kind packages ($SECONDS s so far)"
+  run "$kind" cmake --workflow --preset "$kind"
+  for file in "build-$kind/packages/"*."$kind"; do
+    cp "$file" "$out/"
+    artifacts+=("$kind $(basename "$file")")
+  done
 done
 
 # The wheels, once the project has their presets.

@@ -278,8 +278,7 @@ TEST(CInterface, StatusTextsAndVersion) {
       EXPECT_STRNE(text, kor_status_text(0)) << status;
     }
   }
-  EXPECT_STREQ(kor_status_text(KOR_TOO_LARGE), kor_status_text(KOR_TOO_LARGE));
-  EXPECT_STRNE(kor_status_text(-7), kor_status_text(KOR_TOO_LARGE));
+  EXPECT_STRNE(kor_status_text(-7), kor_status_text(KOR_TOO_LARGE));  // an unknown status says so
   EXPECT_EQ(std::to_string(KORFLOWID_VERSION_MAJOR) + "." + std::to_string(KORFLOWID_VERSION_MINOR) + "." +
                 std::to_string(KORFLOWID_VERSION_PATCH),
             kor_library_version());
