@@ -83,8 +83,11 @@ ToolRun runTool(const std::vector<std::string>& arguments, bool oneStream = fals
   command = "\"" + command + "\"";  // cmd /c strips one pair of quotes around the whole line
 #endif
   ToolRun run;
-  const int raw = std::system(command.c_str());
+  int raw = std::system(command.c_str());
 #if defined(_WIN32)
+  // -1: the command processor itself could not be started (seen once under Wine). Nothing ran, so the
+  // tool is asked once more.
+  if (raw == -1) raw = std::system(command.c_str());
   run.status = raw;
 #else
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
