@@ -79,21 +79,14 @@ std::string assembleReport(const char* home, NameText names, ReportReading& read
   return report;
 }
 
-std::string assembleReport(bool& faulted) {
-  ReportReading reading;
-  std::string report = assembleReport(nullptr, NameText::Callers, reading);
-  faulted = reading.faulted;
-  return report;
-}
-
 }  // namespace korflowid
 
 // The one writer of the report buffer: report queries answer from reports of their own.
 char* KORFlowID() {
   std::string report;
   try {
-    bool faulted = false;
-    report = korflowid::assembleReport(faulted);
+    korflowid::ReportReading reading;  // the buffer shows what was read, whatever it met
+    report = korflowid::assembleReport(nullptr, korflowid::NameText::Callers, reading);
   } catch (...) {
     // Out of memory: the report is the empty text.
   }

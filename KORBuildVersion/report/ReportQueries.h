@@ -5,9 +5,8 @@
 
 #include <cstddef>
 #include <iterator>
-#include <string_view>
-
 #include <string>
+#include <string_view>
 
 #include "location/ModuleState.h"
 #include "report/ReportAssembly.h"
